@@ -1,0 +1,25 @@
+#include "mainwindow.h"
+#include "translations.h"
+
+#include <QApplication>
+#include <QLocale>
+#include <QTranslator>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+
+    const Translations::ExecutablePath exe =
+        Translations::splitExecutablePath(QCoreApplication::applicationFilePath());
+    const QString locale = QLocale::system().name();
+
+    QTranslator appTranslator;
+    Translations::install(app, appTranslator, exe.baseName + QLatin1Char('_') + locale,
+                          exe.directory);
+    QTranslator qtTranslator;
+    Translations::install(app, qtTranslator, QLatin1String("qt_") + locale, exe.directory);
+
+    MainWindow window;
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,7 @@
+#include "mainwindow.h"
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+{
+    setWindowTitle(tr("Kelvaro Controller"));
+}

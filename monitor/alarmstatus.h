@@ -1,0 +1,35 @@
+#ifndef ALARMSTATUS_H
+#define ALARMSTATUS_H
+
+#include <QColor>
+#include <QPixmap>
+#include <QString>
+
+class CMonitor;
+
+// What every view, the status bar and the log agree "in alarm" means. An
+// alarm counts only when the monitor is powered and the alarm kind is enabled
+// in the settings, which are read at every test.
+
+enum MonitorStatus {
+    StatusAlarm = 0,
+    StatusPowerOff = 1,
+    StatusNormal = 2,
+    StatusZombie = 3,
+};
+
+bool isNoSignal(const CMonitor &m);
+bool isAudioMute(const CMonitor &m);
+bool isBlackField(const CMonitor &m); // hidden by no signal
+bool isBlueField(const CMonitor &m);  // hidden by no signal
+bool isIreAlarm(const CMonitor &m);
+bool isRgbAlarm(const CMonitor &m);
+
+bool hasAlarm(const CMonitor &m);
+int statusCode(const CMonitor &m);
+QColor statusColor(const CMonitor &m);
+QString statusText(const CMonitor &m);
+// 96 x 32: the icons of the active alarms left to right, else a power icon.
+QPixmap statusImage(const CMonitor &m);
+
+#endif // ALARMSTATUS_H

@@ -1,0 +1,6 @@
+#include "protocmd.h"
+
+ProtoCmd::ProtoCmd(quint8 address)
+    : RSCmd(address, CodeProto, 2)
+{
+}

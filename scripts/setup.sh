@@ -1,0 +1,24 @@
+#!/bin/sh
+# Installs the Debian packages the project needs (only those missing), then
+# configures and builds into ./build. Safe to run again at any time.
+set -e
+cd "$(dirname "$0")/.."
+
+PACKAGES="build-essential cmake pkg-config
+ qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-multimedia-dev
+ qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
+ libgl-dev xvfb xauth"
+
+missing=""
+for pkg in $PACKAGES; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" || missing="$missing $pkg"
+done
+if [ -n "$missing" ]; then
+    echo "Installing:$missing"
+    if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing
+fi
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)"
