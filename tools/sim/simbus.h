@@ -1,0 +1,197 @@
+#ifndef SIMBUS_H
+#define SIMBUS_H
+
+#include "simfault.h"
+#include "simframer.h"
+#include "simmonitor.h"
+#include "simmonitorstate.h"
+#include "simtraceentry.h"
+#include "simwire.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+class SimCommand;
+class SimPty;
+
+// A bus of simulated monitors behind a pseudo-terminal. The controller opens
+// devicePath() as its serial port; a thread of the bus reads request frames
+// from the other side and answers them as the monitors would, optionally at
+// the pace of a real line.
+//
+// Every public method may be called from any thread. The message handler is
+// called from the bus thread and from callers; it must not call back into
+// the bus.
+class SimBus
+{
+public:
+    using Clock = std::chrono::steady_clock;
+
+    SimBus();
+    ~SimBus(); // stops the bus and removes the link
+    SimBus(const SimBus &) = delete;
+    SimBus &operator=(const SimBus &) = delete;
+
+    // Creates the pseudo-terminal (and the link, if one is set) and starts
+    // answering. True if it runs, also when it already did; false, with
+    // nothing started, when the device or the link cannot be made.
+    bool start(QString *error = nullptr);
+    // Stops answering and closes the pseudo-terminal; monitors are kept.
+    void stop();
+    bool isRunning() const;
+
+    // The device the controller opens, e.g. "/dev/pts/4"; empty while the
+    // bus is stopped or vanished.
+    QString devicePath() const;
+    // A symbolic link kept pointing at the device, also across vanish and
+    // reappear. An empty path removes the link.
+    bool setLinkPath(const QString &path, QString *error = nullptr);
+    QString linkPath() const;
+
+    // Wire time: each byte costs 10 bit times at this rate, both ways.
+    // 0 (the default) means no pacing.
+    void setBaud(int baud);
+    int baud() const;
+    // The monitors' own delay before a reply starts, in ms (default 0).
+    void setTurnaround(int ms);
+    int turnaround() const;
+
+    // One line of the command language ("add 5 power=on", "fault 5 late 800",
+    // "status", ...). On failure returns false and says why in *error.
+    // "wait" belongs to scenario files only and is refused here.
+    bool command(const QString &line, QString *error = nullptr);
+
+    // Typed helpers; false when the address is invalid or has no monitor
+    // (addMonitor: when it already has one).
+    bool addMonitor(quint8 address, bool power = true);
+    bool addMonitor(const SimMonitorState &state);
+    bool removeMonitor(quint8 address);
+    bool setPower(quint8 address, bool on);
+    bool setAlarm(quint8 address, quint8 alarm); // 0 clears; sets alarm-due
+    bool setFault(quint8 address, const SimFault &fault);
+    // Item changes set the item's changed bit and update-due.
+    bool setSerialNumber(quint8 address, const QString &text);
+    bool setVersion(quint8 address, const QString &text);
+    bool setInputMode(quint8 address, quint8 input, quint8 mode);
+    bool setRotary(quint8 address, int index, qint8 level); // index 0-4
+    bool setFunctions(quint8 address, quint32 functions);
+    bool setBoardVersions(quint8 address, const QByteArray &bytes);
+    bool setTimeCode(quint8 address, const QString &text); // no changed bit
+    // Presses a front-panel key as a control frame would.
+    bool pressKey(quint8 address, quint8 key);
+
+    // The whole device goes away: the pseudo-terminal is closed and its path
+    // (and the link) disappear. reappear() creates a new one; devicePath()
+    // then gives the new path.
+    bool vanish();
+    bool reappear(QString *error = nullptr);
+    bool isVanished() const;
+
+    std::optional<SimMonitorState> monitor(quint8 address) const;
+    QList<quint8> addresses() const;
+
+    // What crossed the line, oldest first (bounded; the oldest entries are
+    // dropped first).
+    QList<SimTraceEntry> trace() const;
+    void clearTrace();
+    int requestCount() const; // complete request frames, any address
+    int replyCount() const;   // replies written completely
+    // Waits until requestCount() reaches count; false on time-out.
+    bool waitForRequests(int count, int timeoutMs) const;
+    // Waits until nothing is left to write; false on time-out.
+    bool waitForIdle(int timeoutMs) const;
+
+    // Trace lines ("12.345 > 85 80") go to the message handler when on.
+    void setTraceOutput(bool on);
+    bool traceOutput() const;
+    void setMessageHandler(std::function<void(const QString &line)> handler);
+    // Called by the "quit" command; without one, "quit" stops the bus.
+    void setQuitHandler(std::function<void()> handler);
+
+    // One line per monitor, as the "status" command prints it.
+    QString statusText() const;
+    // A trace entry as one line, its time in ms since origin.
+    static QString formatTraceEntry(const SimTraceEntry &entry, Clock::time_point origin);
+    // The origin of printed trace times: when the bus was created.
+    Clock::time_point origin() const;
+
+    static constexpr int MaxTraceEntries = 100000;
+
+private:
+    // One byte waiting for its moment on the line.
+    struct Pending {
+        Clock::time_point due;
+        quint8 byte = 0;
+        std::shared_ptr<SimTraceEntry> entry; // the reply it belongs to
+        bool first = false;
+        bool last = false;
+    };
+
+    // Bus thread; everything it touches besides the descriptors is guarded
+    // by m_mutex.
+    void run();
+    bool receive(int fd); // false when the descriptor failed
+    void deliverDue(Clock::time_point now);
+    void writeDue(int fd, Clock::time_point now);
+    void handleFrame(const SimFramer::Frame &frame);
+    void schedule(quint8 address, const SimMonitor::Reply &reply, Clock::time_point ready);
+    void flushGarbage(Clock::time_point at);
+    void addTrace(const SimTraceEntry &entry);
+
+    // Under m_lifecycleMutex.
+    bool startLocked(QString *error);
+    void stopLocked();
+    bool makeLink(QString *error);
+    void removeLink();
+
+    void insertMonitor(const SimMonitorState &state); // m_mutex held
+    bool execute(const SimCommand &cmd, QString *error);
+    bool withMonitor(quint8 address, const std::function<void(SimMonitor &)> &change);
+    QString statusLine(const SimMonitorState &state) const;
+    QString statusText(const QList<quint8> &addresses) const;
+    void emitMessages(const QStringList &lines) const;
+
+    mutable std::mutex m_lifecycleMutex; // start, stop, vanish, reappear, link
+    std::unique_ptr<SimPty> m_pty;
+    std::thread m_worker;
+    int m_wakeFd = -1;
+
+    mutable std::mutex m_mutex; // everything below
+    mutable std::condition_variable m_changed;
+    std::map<quint8, std::unique_ptr<SimMonitor>> m_monitors;
+    SimFramer m_framer;
+    SimWire m_rxWire;
+    SimWire m_txWire;
+    std::deque<std::pair<Clock::time_point, quint8>> m_rx; // received, not yet delivered
+    std::deque<Pending> m_tx;
+    std::deque<SimTraceEntry> m_trace;
+    QStringList m_traceLines; // waiting for the bus thread to print them
+    bool m_stopWorker = false;
+    bool m_running = false;
+    bool m_vanished = false;
+    bool m_traceOutput = false;
+    int m_turnaroundMs = 0;
+    int m_requests = 0;
+    int m_replies = 0;
+    QString m_devicePath;
+    QString m_linkPath;
+    const Clock::time_point m_origin;
+    std::function<void(const QString &)> m_messageHandler;
+    std::function<void()> m_quitHandler;
+
+    mutable std::mutex m_outputMutex; // one message at a time, in order
+};
+
+#endif // SIMBUS_H
