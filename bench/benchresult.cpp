@@ -1,0 +1,66 @@
+#include "benchresult.h"
+
+#include <algorithm>
+#include <cmath>
+
+double BenchResult::exchangesPerSecond() const
+{
+    if (m_rate >= 0)
+        return m_rate;
+    return seconds > 0 ? exchanges / seconds : 0;
+}
+
+double BenchResult::cpuShare() const
+{
+    if (m_cpu >= 0)
+        return m_cpu;
+    return seconds > 0 ? cpuSeconds / seconds : 0;
+}
+
+double BenchResult::medianMs() const
+{
+    return m_medianMs >= 0 ? m_medianMs : median(cycleMs);
+}
+
+double BenchResult::p99Ms() const
+{
+    return m_p99Ms >= 0 ? m_p99Ms : percentile(cycleMs, 0.99);
+}
+
+BenchResult BenchResult::medianOf(const QList<BenchResult> &runs)
+{
+    QList<double> rate, cpu, med, p99, count, failed;
+    for (const BenchResult &r : runs) {
+        rate << r.exchangesPerSecond();
+        cpu << r.cpuShare();
+        med << r.medianMs();
+        p99 << r.p99Ms();
+        count << r.exchanges;
+        failed << r.failures;
+    }
+    BenchResult m;
+    m.m_rate = median(rate);
+    m.m_cpu = median(cpu);
+    m.m_medianMs = median(med);
+    m.m_p99Ms = median(p99);
+    m.exchanges = int(median(count));
+    m.failures = int(median(failed));
+    return m;
+}
+
+double BenchResult::median(QList<double> values)
+{
+    return percentile(std::move(values), 0.5);
+}
+
+double BenchResult::percentile(QList<double> values, double p)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const double rank = p * double(values.size() - 1);
+    const qsizetype low = qsizetype(std::floor(rank));
+    const qsizetype high = std::min(low + 1, values.size() - 1);
+    const double weight = rank - double(low);
+    return values[low] * (1 - weight) + values[high] * weight;
+}

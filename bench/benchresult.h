@@ -1,0 +1,36 @@
+#ifndef BENCHRESULT_H
+#define BENCHRESULT_H
+
+#include <QList>
+
+// What one timed run of a polling loop produced: how many exchanges, in how
+// much wall and CPU time, and the time each exchange cycle took (from one
+// completed exchange to the next).
+class BenchResult
+{
+public:
+    int exchanges = 0;
+    int failures = 0;
+    double seconds = 0;
+    double cpuSeconds = 0;
+    QList<double> cycleMs;
+
+    double exchangesPerSecond() const;
+    double cpuShare() const; // CPU seconds per second of polling
+    double medianMs() const;
+    double p99Ms() const;
+
+    // The median of each figure over several runs, figure by figure.
+    static BenchResult medianOf(const QList<BenchResult> &runs);
+    static double median(QList<double> values);
+    static double percentile(QList<double> values, double p);
+
+private:
+    // Figures of a median result, which has no cycle list of its own.
+    double m_medianMs = -1;
+    double m_p99Ms = -1;
+    double m_rate = -1;
+    double m_cpu = -1;
+};
+
+#endif // BENCHRESULT_H

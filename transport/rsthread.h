@@ -1,0 +1,129 @@
+#ifndef RSTHREAD_H
+#define RSTHREAD_H
+
+#include "rscmd.h"
+
+#include <QList>
+#include <QString>
+#include <QThread>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+
+class CMonitor;
+class QSerialPort;
+
+// The only code that touches the serial port. One worker thread runs every
+// bus exchange, strictly one at a time: a running search first, then queued
+// commands, then status polls of the known monitors in turn. Each finished
+// command goes to the main thread through cmdDone, which hands it over.
+//
+// The object also owns the monitor list. The main thread reads and changes it
+// under lockMonitors(); the lock is recursive, so the list operations may be
+// called while it is held. Lock order: monitor lock before queue lock, never
+// the reverse.
+class RSThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    enum Flag {
+        StopRequested = 0x1,
+        Searching = 0x2,
+    };
+
+    static constexpr quint8 FirstAddress = 1;
+    static constexpr quint8 LastAddress = 126;
+    // Fixed per-read wait of the receive phase, and the pace of every retry.
+    static constexpr int ReadWaitMs = 10;
+    static constexpr int FailurePauseMs = 100;
+    // Time a monitor gets to take in a UMD frame, which it never answers.
+    static constexpr int UmdPauseMs = 20;
+
+    explicit RSThread(QObject *parent = nullptr);
+    ~RSThread() override;
+
+    // Opens the port with the current settings and starts the worker; true
+    // if it runs (also when it already did).
+    bool startBus();
+    // Ends the worker after the exchange in progress, flushes the queue, arms
+    // the next search and closes the port.
+    void stopBus();
+    // Flushes the queue and makes the worker probe every address from 1.
+    void armSearch();
+    // Ends a search without searchDone; the echo already chosen still runs.
+    void cancelSearch();
+    // Takes ownership of the command until cmdDone hands it on.
+    void enqueue(RSCmd *cmd);
+
+    // Opens the port unless it is open (then nothing is re-read). Runs in the
+    // thread that owns the port while the worker is stopped.
+    bool openPort();
+
+    // Called with the port name when openPort fails; the user interface shows
+    // its warning box from here. Without a handler the failure is logged.
+    void setOpenFailureHandler(std::function<void(const QString &portName)> handler);
+    static QString openFailureTitle();
+    static QString openFailureText(const QString &portName);
+
+    void lockMonitors();
+    void unlockMonitors();
+    int monitorCount() const;
+    CMonitor *monitorAt(int index) const;
+    int alarmCount() const;
+    bool wasRemoved(quint8 address) const;
+    CMonitor *findMonitor(quint8 address) const;
+    int addMonitor(CMonitor *monitor);
+    int removeMonitor(CMonitor *monitor);
+    int replaceMonitor(CMonitor *monitor);
+    void clearMonitors();
+
+    // What the last opening read from the settings.
+    QString portName() const;
+    int totalTimeoutMs() const;
+
+signals:
+    void cmdDone(RSCmd *cmd);
+    void searchingAddressChanged(quint8 address);
+    void searchDone();
+
+protected:
+    void run() override;
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    bool transact(RSCmd *cmd);
+    bool sendFrame(const QByteArray &frame);
+    bool receiveReply(RSCmd *cmd);
+    bool hasLeftovers() const;
+    // The next status poll, or null when the list emptied meanwhile.
+    RSCmd *nextPoll();
+    void wakeWorker();
+    void monitorsChanged();
+
+    QSerialPort *port;
+    quint8 searchAddress;
+    quint8 pollIndex;
+    int flags;
+    int totalTimeout;
+    std::mutex queueMutex;
+    std::recursive_mutex *monitorMutex;
+    QList<RSCmd *> queue;
+    QList<CMonitor *> monitors;
+    QList<quint8> removedAddresses;
+
+    // Signalled under queueMutex by whatever gives an idle worker work.
+    std::condition_variable workAvailable;
+    // monitors.size(), readable under the queue lock alone: the idle test
+    // must not take the monitor lock while holding the queue lock.
+    std::atomic<int> knownMonitors{0};
+    QString configuredPortName;
+    QThread *portHome = nullptr; // where the port goes back when the worker ends
+    std::function<void(const QString &)> openFailureHandler;
+};
+
+#endif // RSTHREAD_H
