@@ -155,6 +155,7 @@ void TestSimCommands::faultRoundTrip_data()
     QTest::newRow("late 2s") << "late 2s" << int(SimFault::Late) << 2000 << "late 2000";
     QTest::newRow("badalarm") << "badalarm 0x0B" << int(SimFault::BadAlarm) << 0x0B << "badalarm 0x0b";
     QTest::newRow("wrongitem") << "wrongitem" << int(SimFault::WrongItem) << 0 << "wrongitem";
+    QTest::newRow("noquery") << "noquery" << int(SimFault::NoQueries) << 0 << "noquery";
     QTest::newRow("dies 30 s") << "dies-after 30s" << int(SimFault::DiesAfterMs) << 30000 << "dies-after 30s";
     QTest::newRow("dies 1500 ms") << "dies-after 1500ms" << int(SimFault::DiesAfterMs) << 1500 << "dies-after 1500ms";
     QTest::newRow("dies 20 polls") << "dies-after 20 polls" << int(SimFault::DiesAfterPolls) << 20 << "dies-after 20 polls";

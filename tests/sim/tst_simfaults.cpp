@@ -88,6 +88,8 @@ void TestSimFaults::replyFaults_data()
     QTest::newRow("wrong item") << "wrongitem" << hexToBytes("85 90 12 02") << hexToBytes("85 13 06 09") << 0 << 0;
     QTest::newRow("wrong item keeps length") << "wrongitem" << hexToBytes("85 90 02 03")
                                              << hexToBytes("85 03 4B 56 30") << 0 << 0;
+    QTest::newRow("no query: queries unanswered") << "noquery" << hexToBytes("85 90 02 02") << QByteArray() << 0 << 0;
+    QTest::newRow("no query: polls answered") << "noquery" << hexToBytes("85 80") << hexToBytes("85 07") << 0 << 0;
 }
 
 void TestSimFaults::replyFaults()

@@ -507,7 +507,7 @@ QString SimCommand::helpText()
         "remove ADDRS | power ADDRS on|off | alarm ADDRS N|clear\n"
         "set ADDRS sn|version|timecode TEXT | input|mode|functions N | rotary 1-5 LEVEL | boards HEX\n"
         "key ADDRS SDI1|SDI2|YPbPr|CVBS|DVI|F1-F5|MENU|UP|DOWN|ENTER|PUSH1-5|CW1-5|CCW1-5|ON|OFF|CODE\n"
-        "fault ADDRS silence|noise [N]|split [MS]|late [MS]|badalarm [N]|wrongitem|none\n"
+        "fault ADDRS silence|noise [N]|split [MS]|late [MS]|badalarm [N]|wrongitem|noquery|none\n"
         "fault ADDRS dies-after 30s|500ms|N polls\n"
         "vanish | reappear | status [ADDRS] | trace on|off | baud N | turnaround MS\n"
         "wait MS (scenario files only) | help | quit\n"

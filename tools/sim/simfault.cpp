@@ -26,6 +26,7 @@ QString SimFault::toString() const
     case Late: return QStringLiteral("late %1").arg(value);
     case BadAlarm: return QStringLiteral("badalarm 0x%1").arg(value, 2, 16, QLatin1Char('0'));
     case WrongItem: return QStringLiteral("wrongitem");
+    case NoQueries: return QStringLiteral("noquery");
     case DiesAfterMs:
         if (value % 1000 == 0)
             return QStringLiteral("dies-after %1s").arg(value / 1000);
@@ -50,7 +51,7 @@ std::optional<SimFault> SimFault::parse(const QStringList &words, QString *error
 {
     if (words.isEmpty()) {
         fail(error, QStringLiteral("missing fault kind (silence, noise, split, late, badalarm, "
-                                   "wrongitem, dies-after, none)"));
+                                   "wrongitem, noquery, dies-after, none)"));
         return std::nullopt;
     }
     const QString kindWord = words.first().toLower();
@@ -95,6 +96,8 @@ std::optional<SimFault> SimFault::parse(const QStringList &words, QString *error
         return noArgs(Silence);
     if (kindWord == QLatin1String("wrongitem"))
         return noArgs(WrongItem);
+    if (kindWord == QLatin1String("noquery"))
+        return noArgs(NoQueries);
     if (kindWord == QLatin1String("noise"))
         return oneArg(Noise, false, 1, 64);
     if (kindWord == QLatin1String("split"))
@@ -123,7 +126,7 @@ std::optional<SimFault> SimFault::parse(const QStringList &words, QString *error
         return std::nullopt;
     }
     fail(error, QStringLiteral("unknown fault '%1' (silence, noise, split, late, badalarm, "
-                               "wrongitem, dies-after, none)")
+                               "wrongitem, noquery, dies-after, none)")
                     .arg(words.first()));
     return std::nullopt;
 }

@@ -19,6 +19,7 @@ public:
         Late,           // value = extra delay before the reply in ms
         BadAlarm,       // value = the invalid byte sent as alarm reply
         WrongItem,      // query replies echo another item number
+        NoQueries,      // answers everything but information queries
         DiesAfterMs,    // answers for value ms after the fault was set, then silence
         DiesAfterPolls, // answers value status polls after the fault was set, then silence
     };

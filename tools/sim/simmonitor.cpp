@@ -60,6 +60,8 @@ std::optional<SimMonitor::Reply> SimMonitor::handle(const QByteArray &frame, Clo
     // A silent monitor hears nothing either: its state stays as it is.
     if (m_state.fault.kind == SimFault::Silence || m_state.dead)
         return std::nullopt;
+    if (code == 0x90 && m_state.fault.kind == SimFault::NoQueries)
+        return std::nullopt;
 
     Reply reply;
     reply.bytes.append(char(sync));

@@ -1,0 +1,95 @@
+#include "eventlog.h"
+
+#include "settingsfile.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QSettings>
+#include <QTextStream>
+#include <QtDebug>
+
+namespace {
+
+QString timeStamp()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss"));
+}
+
+} // namespace
+
+EventLog::~EventLog()
+{
+    if (file.isOpen())
+        file.close();
+}
+
+QString EventLog::directory()
+{
+    QSettings settings(QLatin1String(SettingsFileName), QSettings::IniFormat);
+    settings.beginGroup(QLatin1String(Group));
+    return settings.value(QLatin1String(PathKey), QDir::currentPath()).toString();
+}
+
+void EventLog::open()
+{
+    openNewFile(directory());
+    write(QStringLiteral("Log file created."));
+}
+
+void EventLog::close()
+{
+    write(QStringLiteral("Log file closed."));
+    if (file.isOpen())
+        file.close();
+}
+
+bool EventLog::openNewFile(const QString &dir)
+{
+    // Names have a resolution of one second; a second file within the same
+    // second gets a counter rather than replacing the first.
+    const QString base = dir + QStringLiteral("/mc_")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyy_MM_dd-hh_mm_ss"));
+    QString name = base + QStringLiteral(".log");
+    for (int n = 2; QFile::exists(name); ++n)
+        name = base + QStringLiteral("_%1.log").arg(n);
+
+    file.setFileName(name);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        qDebug("failed to open log file");
+        return false;
+    }
+    return true;
+}
+
+void EventLog::writeLine(const QString &text)
+{
+    QTextStream stream(&file);
+    stream << timeStamp() << " - " << text << "\r\n";
+}
+
+void EventLog::write(const QString &text)
+{
+    if (!file.isOpen())
+        return;
+
+    QSettings settings(QLatin1String(SettingsFileName), QSettings::IniFormat);
+    settings.beginGroup(QLatin1String(Group));
+    const QString dir = settings.value(QLatin1String(PathKey), QDir::currentPath()).toString();
+    int limit = settings.value(QLatin1String(SizeKey), DefaultSize).toInt();
+    // A limit of 0 or less would rotate on every line, the opening line of
+    // each new file included.
+    if (limit <= 0)
+        limit = DefaultSize;
+
+    // The size before this line decides: the line that finds the file full
+    // still goes into it, followed by the closing line.
+    const qint64 sizeBefore = file.size();
+    writeLine(text);
+    if (sizeBefore < limit)
+        return;
+
+    writeLine(QStringLiteral("Log file closed"));
+    file.close();
+    if (openNewFile(dir))
+        write(QStringLiteral("Log file created."));
+}

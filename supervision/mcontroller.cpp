@@ -1,0 +1,277 @@
+#include "mcontroller.h"
+
+#include "alarmcmd.h"
+#include "alarmstatus.h"
+#include "commandnames.h"
+#include "controlcmd.h"
+#include "monitormodelnotifier.h"
+#include "querycmd.h"
+#include "rscmd.h"
+#include "rsthread.h"
+#include "umdcmd.h"
+#include "updatecmd.h"
+
+#include <QTimer>
+
+MController::MController(QObject *parent)
+    : QObject(parent)
+{
+    qRegisterMetaType<RSCmd>("RSCmd&");
+    qRegisterMetaType<CMonitor>();
+
+    thread = new RSThread(this);
+    connect(thread, &RSThread::cmdDone, this, &MController::cmdAnalyzer);
+    connect(thread, &RSThread::searchingAddressChanged, this, &MController::doAddressChanged);
+    connect(thread, &RSThread::searchDone, this, &MController::logSearchResult);
+
+    log.open();
+}
+
+MController::~MController()
+{
+    // The worker must be stopped and the port closed before the log ends.
+    delete thread;
+    thread = nullptr;
+    log.close();
+}
+
+void MController::setModel(MonitorModelNotifier *notifier)
+{
+    model = notifier;
+}
+
+bool MController::startSearch()
+{
+    thread->stopBus();
+    outstandingFollowUps.clear(); // the queue went with the old bus run
+    thread->clearMonitors();
+    if (model)
+        model->reload();
+    if (!thread->startBus()) {
+        logMsg(QStringLiteral("[ERROR]: Open %1 failed.").arg(thread->portName()));
+        return false;
+    }
+    logMsg(QStringLiteral("[SEARCH]: START..."));
+    return true;
+}
+
+void MController::stopSearch()
+{
+    thread->cancelSearch();
+    // Later, so that replies already on their way are counted first.
+    QTimer::singleShot(0, this, &MController::logSearchResult);
+}
+
+int MController::monitorCount() const
+{
+    return thread->monitorCount();
+}
+
+CMonitor *MController::monitorAt(int index) const
+{
+    return thread->monitorAt(index);
+}
+
+int MController::alarmCount() const
+{
+    return thread->alarmCount();
+}
+
+bool MController::removeMonitor(CMonitor *monitor)
+{
+    if (!monitor)
+        return false;
+    const CMonitor copy = *monitor; // the list deletes the record
+    const int index = thread->removeMonitor(monitor);
+    if (index < 0)
+        return false;
+    if (model && !model->removeRows(index, 1))
+        return false;
+    emit monitorRemoved(copy);
+    logMsg(QStringLiteral("[MONITOR]: REMOVED - SN(%1) - ADDRESS(%2)")
+               .arg(copy.serialNumber, QString::number(copy.address)));
+    return true;
+}
+
+void MController::sendControl(quint8 keyCode, quint8 address)
+{
+    thread->enqueue(new ControlCmd(keyCode, address));
+}
+
+void MController::sendUmd(const QByteArray &text, quint8 tally, quint8 address)
+{
+    thread->enqueue(new UMDCmd(text, tally, address));
+}
+
+quint32 MController::followUpKey(const RSCmd &cmd)
+{
+    const quint8 item = cmd.code == RSCmd::CodeQuery ? static_cast<const QueryCmd &>(cmd).item : 0;
+    return quint32(cmd.address) << 16 | quint32(cmd.code) << 8 | item;
+}
+
+void MController::queueFollowUp(RSCmd *cmd)
+{
+    const quint32 key = followUpKey(*cmd);
+    if (outstandingFollowUps.contains(key)) {
+        delete cmd;
+        return;
+    }
+    outstandingFollowUps.insert(key);
+    thread->enqueue(cmd);
+}
+
+void MController::queueAlarmCmd(quint8 address)
+{
+    queueFollowUp(new AlarmCmd(address));
+}
+
+void MController::queueUpdateCmd(quint8 address)
+{
+    queueFollowUp(new UpdateCmd(address));
+}
+
+void MController::queueQueryCmd(quint8 item, int dataLength, quint8 address)
+{
+    queueFollowUp(new QueryCmd(item, dataLength, address));
+}
+
+bool MController::registerMonitor(CMonitor *monitor)
+{
+    const int index = thread->addMonitor(monitor);
+    if (index < 0)
+        return false;
+    if (model && !model->insertRows(index, 1))
+        return false;
+    emit monitorAdded(*monitor);
+    return true;
+}
+
+bool MController::commitChange(CMonitor *monitor)
+{
+    const int index = thread->replaceMonitor(monitor);
+    if (index < 0)
+        return false;
+    if (model)
+        model->updateRow(index);
+    emit monitorChanged(*monitor);
+    return true;
+}
+
+void MController::doAddressChanged(quint8 addr)
+{
+    const QString text = QStringLiteral("%1: %2\n %3 %4.")
+                             .arg(tr("Searching address"), QString::number(addr),
+                                  QString::number(monitorCount()), tr("monitor(s) found"));
+    emit addressChanged(addr);
+    emit msgChanged(text);
+}
+
+void MController::logSearchResult()
+{
+    const int count = monitorCount();
+    logMsg(QStringLiteral("[SEARCH]: END - %1 FOUND").arg(count));
+    for (int i = 0; i < count; ++i) {
+        const CMonitor *m = monitorAt(i);
+        if (!m)
+            continue;
+        logMsg(QStringLiteral("[MONITOR]: FOUND - SN(%1) - ADDRESS(%2) - STATE(%3)")
+                   .arg(m->serialNumber, QString::number(m->address), statusText(*m)));
+    }
+}
+
+void MController::logMsg(const QString &text)
+{
+    log.write(text);
+}
+
+void MController::cmdAnalyzer(RSCmd *cmd)
+{
+    thread->lockMonitors();
+    if (cmd->code == RSCmd::CodeAlarm || cmd->code == RSCmd::CodeUpdate || cmd->code == RSCmd::CodeQuery)
+        outstandingFollowUps.remove(followUpKey(*cmd));
+    CMonitor *m = thread->findMonitor(cmd->address);
+    if (cmd->status == RSCmd::StatusOk) {
+        switch (cmd->code) {
+        case RSCmd::CodeEcho: analyzeEcho(cmd, m); break;
+        case RSCmd::CodeAlarm: analyzeAlarm(cmd, m); break;
+        case RSCmd::CodeUpdate: analyzeUpdate(cmd, m); break;
+        case RSCmd::CodeQuery: analyzeQuery(cmd, m); break;
+        default: break; // proto, control and UMD replies change nothing
+        }
+    } else {
+        analyzeFailure(cmd, m);
+    }
+    thread->unlockMonitors();
+    delete cmd;
+}
+
+void MController::analyzeEcho(RSCmd *cmd, CMonitor *m)
+{
+    if (!m) {
+        // Only a new search brings back an address the user removed.
+        if (thread->wasRemoved(cmd->address))
+            return;
+        m = new CMonitor(cmd->address);
+        if (!registerMonitor(m)) {
+            if (thread->findMonitor(cmd->address) != m)
+                delete m;
+            return;
+        }
+    }
+    const bool changed = cmd->apply(m);
+    if (m->state & CMonitor::StateAlarmDue)
+        queueAlarmCmd(m->address);
+    if (m->state & CMonitor::StateUpdateDue)
+        queueUpdateCmd(m->address);
+    if (changed)
+        commitChange(m);
+}
+
+void MController::analyzeAlarm(RSCmd *cmd, CMonitor *m)
+{
+    if (!m || !cmd->apply(m))
+        return;
+    commitChange(m);
+    logMsg(QStringLiteral("[ALARM]: STATE(%1) - SN(%2) - ADDRESS(%3)")
+               .arg(statusText(*m), m->serialNumber, QString::number(m->address)));
+    if (isIreAlarm(*m) || isRgbAlarm(*m))
+        queueQueryCmd(CMonitor::timeCodeItem.item, CMonitor::timeCodeItem.dataLength, m->address);
+}
+
+void MController::analyzeUpdate(RSCmd *cmd, CMonitor *m)
+{
+    if (!m)
+        return;
+    cmd->apply(m);
+    for (const CMonitor::QueryItem &query : CMonitor::queryItems) {
+        if (m->pendingQueries & query.pendingBit)
+            queueQueryCmd(query.item, query.dataLength, m->address);
+    }
+}
+
+void MController::analyzeQuery(RSCmd *cmd, CMonitor *m)
+{
+    if (!m || !cmd->apply(m))
+        return;
+    if (static_cast<QueryCmd *>(cmd)->item == CMonitor::timeCodeItem.item) {
+        logMsg(QStringLiteral("[TIMECODE](%1) - SN(%2) - ADDRESS(%3)")
+                   .arg(m->timeCode, m->serialNumber, QString::number(m->address)));
+    }
+    commitChange(m);
+}
+
+void MController::analyzeFailure(RSCmd *cmd, CMonitor *m)
+{
+    // A monitor that stopped answering leaves one error line, not one per poll.
+    if (!m || (m->state & CMonitor::StateZombie))
+        return;
+    logMsg(QStringLiteral("[ERROR]: CMD(%1) - MSG(%2) - ADDR(%3)")
+               .arg(commandName(*cmd), statusName(cmd->status), QString::number(cmd->address)));
+    if (cmd->code == RSCmd::CodeEcho
+        && (cmd->status == RSCmd::StatusSendError || cmd->status == RSCmd::StatusReadError)) {
+        logMsg(QStringLiteral("[MONITOR]: ZOMBIE - SN(%1) - ADDRESS(%2)")
+                   .arg(m->serialNumber, QString::number(m->address)));
+        m->state = CMonitor::StateZombie;
+        commitChange(m);
+    }
+}

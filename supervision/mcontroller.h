@@ -1,0 +1,80 @@
+#ifndef MCONTROLLER_H
+#define MCONTROLLER_H
+
+#include "cmonitor.h"
+#include "eventlog.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+class MonitorModelNotifier;
+class RSCmd;
+class RSThread;
+
+// The bus supervisor: runs searches, analyses every finished exchange on the
+// main thread, queues the follow-up queries the monitors ask for, keeps the
+// table model in step with the monitor list and writes the event log.
+class MController : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit MController(QObject *parent = nullptr);
+    ~MController() override;
+
+    // The table model to notify of every list change (not owned).
+    void setModel(MonitorModelNotifier *model);
+
+    bool startSearch();
+    void stopSearch();
+
+    int monitorCount() const;
+    CMonitor *monitorAt(int index) const;
+    int alarmCount() const;
+
+    bool removeMonitor(CMonitor *monitor);
+    void sendControl(quint8 keyCode, quint8 address);
+    void sendUmd(const QByteArray &text, quint8 tally, quint8 address);
+
+    RSThread *transactionThread() const { return thread; }
+    QString logFileName() const { return log.fileName(); }
+
+signals:
+    void addressChanged(int addr);
+    void msgChanged(const QString &message);
+    void monitorChanged(const CMonitor &monitor);
+    void monitorAdded(const CMonitor &monitor);
+    void monitorRemoved(const CMonitor &monitor);
+
+public slots:
+    void cmdAnalyzer(RSCmd *cmd);
+    void doAddressChanged(quint8 addr);
+    void logSearchResult();
+    void logMsg(const QString &text);
+
+private:
+    // Follow-up queries are asked once: while one is queued or on the wire, a
+    // later poll that still shows the same report flag does not ask again.
+    void queueFollowUp(RSCmd *cmd);
+    static quint32 followUpKey(const RSCmd &cmd);
+    void queueAlarmCmd(quint8 address);
+    void queueUpdateCmd(quint8 address);
+    void queueQueryCmd(quint8 item, int dataLength, quint8 address);
+    bool registerMonitor(CMonitor *monitor);
+    bool commitChange(CMonitor *monitor);
+
+    void analyzeEcho(RSCmd *cmd, CMonitor *m);
+    void analyzeAlarm(RSCmd *cmd, CMonitor *m);
+    void analyzeUpdate(RSCmd *cmd, CMonitor *m);
+    void analyzeQuery(RSCmd *cmd, CMonitor *m);
+    void analyzeFailure(RSCmd *cmd, CMonitor *m);
+
+    RSThread *thread;
+    EventLog log;
+    MonitorModelNotifier *model = nullptr;
+    QSet<quint32> outstandingFollowUps;
+};
+
+#endif // MCONTROLLER_H

@@ -1,0 +1,115 @@
+#include "supervisionfixture.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
+SupervisionFixture::SupervisionFixture()
+{
+    previousDir = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    QString error;
+    if (!bus.start(&error))
+        qFatal("simulated bus: %s", qPrintable(error));
+}
+
+SupervisionFixture::~SupervisionFixture()
+{
+    destroyController();
+    bus.stop();
+    QDir::setCurrent(previousDir);
+}
+
+void SupervisionFixture::writeSettings(const QString &extra, int timeoutMs)
+{
+    QFile ini(dir.filePath(QStringLiteral("mc422.ini")));
+    if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write mc422.ini");
+    ini.write(QStringLiteral("[serial]\nport=%1\ntotaltimeout=%2\n%3\n")
+                  .arg(bus.devicePath(), QString::number(timeoutMs), extra)
+                  .toUtf8());
+}
+
+void SupervisionFixture::createController()
+{
+    controller = std::make_unique<MController>();
+    model = std::make_unique<MonitorModel>(controller.get());
+    controller->setModel(model.get());
+}
+
+void SupervisionFixture::destroyController()
+{
+    if (controller)
+        controller->setModel(nullptr);
+    controller.reset();
+    model.reset();
+}
+
+bool SupervisionFixture::searchUpTo(int lastAddress)
+{
+    QMetaObject::Connection cancel =
+        QObject::connect(controller.get(), &MController::addressChanged, controller.get(),
+                         [this, lastAddress](int addr) {
+                             if (addr == lastAddress + 1)
+                                 controller->stopSearch();
+                         });
+    mark();
+    const bool started = controller->startSearch();
+    bool ended = started;
+    if (started) {
+        ended = QTest::qWaitFor([this] {
+            for (const QString &line : newMessages())
+                if (line.startsWith(QLatin1String("[SEARCH]: END")))
+                    return true;
+            return false;
+        }, 20000);
+    }
+    QObject::disconnect(cancel);
+    return ended;
+}
+
+QStringList SupervisionFixture::logFiles() const
+{
+    QDir logDir(EventLog::directory());
+    QStringList files = logDir.entryList({QStringLiteral("mc_*.log")}, QDir::Files, QDir::Name);
+    for (QString &file : files)
+        file = logDir.filePath(file);
+    return files;
+}
+
+QStringList SupervisionFixture::logMessages() const
+{
+    static const QRegularExpression stamp(
+        QStringLiteral("^\\d{4}\\.\\d{2}\\.\\d{2} \\d{2}:\\d{2}:\\d{2} - "));
+    QStringList messages;
+    for (const QString &name : logFiles()) {
+        QFile file(name);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QString text = QString::fromUtf8(file.readAll());
+        QStringList lines = text.split(QStringLiteral("\r\n"));
+        if (!lines.isEmpty() && lines.last().isEmpty())
+            lines.removeLast();
+        for (const QString &line : lines) {
+            const QRegularExpressionMatch match = stamp.match(line);
+            messages << (match.hasMatch() ? line.mid(match.capturedLength())
+                                          : QStringLiteral("MALFORMED: ") + line);
+        }
+    }
+    return messages;
+}
+
+void SupervisionFixture::mark()
+{
+    marked = logMessages().size();
+}
+
+QStringList SupervisionFixture::newMessages() const
+{
+    return logMessages().mid(marked);
+}
+
+bool SupervisionFixture::waitForMessage(const QString &message, int timeoutMs) const
+{
+    return QTest::qWaitFor([&] { return newMessages().contains(message); }, timeoutMs);
+}

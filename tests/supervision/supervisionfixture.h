@@ -1,0 +1,54 @@
+#ifndef SUPERVISIONFIXTURE_H
+#define SUPERVISIONFIXTURE_H
+
+#include "cmonitor.h"
+#include "mcontroller.h"
+#include "monitormodel.h"
+#include "simbus.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A supervisor with its table model, in a temporary working directory, on a
+// simulated bus behind a real pseudo-terminal.
+class SupervisionFixture
+{
+public:
+    SupervisionFixture();
+    ~SupervisionFixture();
+
+    // Writes mc422.ini: the simulator's device, a short exchange time-out,
+    // and extra lines (for example an "[alarm]" group).
+    void writeSettings(const QString &extra = QString(), int timeoutMs = 40);
+    void createController();
+    void destroyController();
+
+    // Searches and cancels as soon as the probe passes lastAddress, so that
+    // a test does not wait for 126 silent addresses. Returns when the end
+    // record has been logged.
+    bool searchUpTo(int lastAddress);
+
+    // The messages of every log file in creation order, time stamps checked
+    // and stripped.
+    QStringList logMessages() const;
+    // Messages logged since the last mark().
+    QStringList newMessages() const;
+    void mark();
+    bool waitForMessage(const QString &message, int timeoutMs = 5000) const;
+    QStringList logFiles() const;
+
+    SimBus bus;
+    QTemporaryDir dir;
+    std::unique_ptr<MController> controller;
+    std::unique_ptr<MonitorModel> model;
+
+private:
+    QString previousDir;
+    int marked = 0;
+};
+
+#endif // SUPERVISIONFIXTURE_H
