@@ -13,7 +13,7 @@ sim_pid=""
 if [ -x build/bin/kelvaro-sim ]; then
     # The simulator prints its device path first and links it where the
     # demo settings expect it.
-    build/bin/kelvaro-sim --demo --link "$demo/bus" >"$demo/sim.log" 2>&1 &
+    build/bin/kelvaro-sim --demo --baud 9600 --link "$demo/bus" >"$demo/sim.log" 2>&1 &
     sim_pid=$!
     trap 'kill $sim_pid 2>/dev/null' EXIT INT TERM
     i=0
@@ -25,7 +25,7 @@ if [ ! -f "$demo/mc422.ini" ]; then
 [serial]
 port=$demo/bus
 boaudrate=12
-totaltimeout=60
+totaltimeout=20
 
 [log]
 logpath=$demo/logs
