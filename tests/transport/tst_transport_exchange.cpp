@@ -287,7 +287,9 @@ void TestRSThreadExchange::faultyReplies()
         QCOMPARE(quint8(done.reply.at(1)), quint8(0x02));
         QVERIFY(done.reply.mid(2).startsWith("SN-0005"));
     }
-    QVERIFY(SimBusFixture::msBetween(replies.first().start, replies.first().end) >= minimumSpreadMs);
+    // The simulator stamps a piece when its write returns and schedules the
+    // next from when it was due, so allow it a millisecond of its own latency.
+    QVERIFY(SimBusFixture::msBetween(replies.first().start, replies.first().end) >= minimumSpreadMs - 1);
 }
 
 void TestRSThreadExchange::lateReplyDoesNotLeakIntoLaterExchanges()

@@ -1,0 +1,95 @@
+#ifndef MWINDOW_H
+#define MWINDOW_H
+
+#include "cmonitor.h"
+
+#include <QDockWidget>
+#include <QPointer>
+
+#include <array>
+
+class MController;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+class QWidget;
+class ROBox;
+
+// The detail dock of one monitor: its state (Status), a remote front panel
+// (Control) and its board versions (Misc). It keeps its own copy of the
+// record and follows the updates of that one bus address.
+class MWindow : public QDockWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int AlarmCount = 6;
+    static constexpr int FunctionCount = 30;
+    static constexpr int BoardCount = 5;
+    // Every key button but Power, one per entry of ControlKeys::keys.
+    static constexpr int KeyButtonCount = 29;
+
+    MWindow(const QString &title, QWidget *parent = nullptr);
+
+    // Where key presses and UMD texts go; without one the Control tab sends
+    // nothing. The main window sets it right after creating the window.
+    void setController(MController *controller);
+
+public slots:
+    void setMonitor(CMonitor *m);
+    void monitorUpdate(CMonitor m);
+    void monitorRemoved(CMonitor m);
+    CMonitor *myMonitor();
+
+private slots:
+    void sendMonitorCmd();
+    void setTallyUMD();
+
+private:
+    void createStatusTab();
+    void createControlTab();
+    void createMiscTab();
+    void refreshView();
+
+    QTabWidget *tabs;
+    QWidget *statusPage;
+    QWidget *controlPage;
+    QWidget *miscPage;
+
+    // Status tab
+    QLabel *serialNumberLabel;
+    QLabel *versionLabel;
+    QLabel *statusImageLabel;
+    QLabel *inputLabel;
+    QLabel *modeLabel;
+    // No signal, blue field, black field, audio mute, IRE, RGB.
+    std::array<ROBox *, AlarmCount> alarmBoxes;
+    QLabel *timeCodeLabel;
+    std::array<QLabel *, CMonitor::RotaryCount> rotaryLabels;
+    std::array<ROBox *, FunctionCount> functionBoxes;
+
+    // Misc tab
+    QLabel *addressLabel;
+
+    // Control tab
+    QPushButton *powerButton;
+    QGroupBox *powerGroup;
+    // Indexed like ControlKeys::keys, so the table alone decides the codes.
+    std::array<QPushButton *, KeyButtonCount> keyButtons;
+    QPushButton *setButton;
+    QCheckBox *umdCheck;
+    QCheckBox *redTallyCheck;
+    QCheckBox *greenTallyCheck;
+    QLineEdit *umdEdit;
+
+    // Misc tab: FPGA code, Rec709, SMPTE-C, EBU, DCI P3.
+    std::array<QLineEdit *, BoardCount> boardEdits;
+
+    CMonitor monitor; // address 0: nothing shown
+    QPointer<MController> controller;
+};
+
+#endif // MWINDOW_H
