@@ -1,7 +1,583 @@
 #include "mainwindow.h"
 
+#include "alarmsettings.h"
+#include "cmonitor.h"
+#include "controlkeys.h"
+#include "eventlog.h"
+#include "mcontroller.h"
+#include "miconview.h"
+#include "monitormodel.h"
+#include "mwindow.h"
+#include "optiondlg.h"
+#include "rsthread.h"
+#include "scriptrunner.h"
+#include "seriallinkdlg.h"
+#include "settingsfile.h"
+
+#include <QAction>
+#include <QAudioFormat>
+#include <QAudioSink>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMediaDevices>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProcess>
+#include <QProgressDialog>
+#include <QSettings>
+#include <QSortFilterProxyModel>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTimer>
+#include <QToolBar>
+
+namespace {
+
+// Window state in mc422.ini.
+constexpr char PosKey[] = "pos";
+constexpr char SizeKey[] = "size";
+constexpr char CenterViewKey[] = "centerview";
+constexpr char DetailGroup[] = "detailview";
+constexpr char FloatKey[] = "isfloat";
+constexpr char VisibleKey[] = "isvisible";
+
+enum CenterView { TableView = 0, IconView = 1 };
+
+constexpr int AlarmRepeatMs = 5000;
+constexpr int FirstSearchAddress = 1;
+constexpr int LastSearchAddress = 126;
+
+constexpr int VersionMajor = 0;
+constexpr int VersionMinor = 7;
+constexpr int VersionPatch = 5;
+constexpr char Website[] = "https://www.kelvaro.example";
+constexpr char SupportEmail[] = "support@kelvaro.example";
+
+QSettings settingsFile()
+{
+    return QSettings(QLatin1String(SettingsFileName), QSettings::IniFormat);
+}
+
+} // namespace
+
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
 {
+    createViews();
+    createActions();
+    createToolBars();
+    createStatusBar();
+    readSettings();
+    setupAudio();
+
+    connect(controller, &MController::monitorAdded, this, &MainWindow::updateStatusBar);
+    connect(controller, &MController::monitorChanged, this, &MainWindow::updateStatusBar);
+    connect(controller, &MController::monitorRemoved, this, &MainWindow::updateStatusBar);
+    connect(controller, &MController::monitorChanged, monitorWindow, &MWindow::monitorUpdate);
+    connect(controller, &MController::monitorRemoved, monitorWindow, &MWindow::monitorRemoved);
+
     setWindowTitle(tr("Kelvaro Controller"));
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::createViews()
+{
+    controller = new MController(this);
+    controller->setObjectName(QStringLiteral("controller"));
+    controller->transactionThread()->setOpenFailureHandler([](const QString &portName) {
+        QMessageBox::warning(nullptr, RSThread::openFailureTitle(),
+                             RSThread::openFailureText(portName));
+    });
+
+    model = new MonitorModel(controller, this);
+    controller->setModel(model);
+
+    proxyModel = new QSortFilterProxyModel(this);
+    proxyModel->setSourceModel(model);
+    proxyModel->setDynamicSortFilter(true);
+    proxyModel->setSortRole(Qt::UserRole);
+
+    tableView = new QTableView(this);
+    tableView->setObjectName(QStringLiteral("tableView"));
+    tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tableView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    tableView->horizontalHeader()->setStretchLastSection(true);
+    tableView->setSortingEnabled(true);
+    tableView->setModel(proxyModel);
+    tableView->setColumnHidden(MonitorModel::IconColumn, true);
+    tableView->setColumnWidth(MonitorModel::ModeColumn, 120);
+
+    iconView = new MIconView(this);
+    iconView->setObjectName(QStringLiteral("iconView"));
+    iconView->setDragEnabled(true);
+    iconView->setViewMode(QListView::IconMode);
+    iconView->setIconSize(QSize(60, 60));
+    iconView->setGridSize(QSize(80, 80));
+    iconView->setSpacing(10);
+    iconView->setMovement(QListView::Free);
+    iconView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    iconView->setWrapping(true);
+    iconView->setResizeMode(QListView::Fixed);
+    iconView->setModel(model);
+    iconView->setModelColumn(MonitorModel::IconColumn);
+
+    auto *splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->addWidget(tableView);
+    splitter->addWidget(iconView);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 1);
+    setCentralWidget(splitter);
+
+    if (settingsFile().value(QLatin1String(CenterViewKey), int(TableView)).toInt() == TableView)
+        iconView->hide();
+    else
+        tableView->hide();
+
+    monitorWindow = new MWindow(tr("Monitor window"), this);
+    monitorWindow->setObjectName(QStringLiteral("monitorWindow"));
+    monitorWindow->setController(controller);
+    monitorWindow->setAllowedAreas(Qt::RightDockWidgetArea);
+    monitorWindow->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable
+                               | QDockWidget::DockWidgetFloatable);
+    addDockWidget(Qt::RightDockWidgetArea, monitorWindow);
+
+    connect(tableView, &QTableView::clicked, this, &MainWindow::toggleSortMWindow);
+    connect(iconView, &MIconView::clicked, this, &MainWindow::toggleMWindow);
+}
+
+void MainWindow::createActions()
+{
+    auto action = [this](const char *objectName, const char *icon, const QString &text) {
+        auto *act = new QAction(QIcon(QLatin1String(icon)), text, this);
+        act->setObjectName(QLatin1String(objectName));
+        return act;
+    };
+
+    searchAct = action("searchAct", ":/icons/img/search.png", tr("&Search"));
+    searchAct->setShortcut(QKeySequence(Qt::Key_F5));
+    searchAct->setStatusTip(tr("Search monitors"));
+    searchAct->setToolTip(tr("Search monitors - F5"));
+    connect(searchAct, &QAction::triggered, this, &MainWindow::doSearch);
+
+    removeAct = action("removeAct", ":/icons/img/remove.png", tr("&Remove"));
+    removeAct->setShortcut(QKeySequence(tr("Ctrl+R")));
+    removeAct->setStatusTip(tr("Remove selected monitor"));
+    removeAct->setToolTip(tr("Remove selected monitor"));
+    connect(removeAct, &QAction::triggered, this, &MainWindow::doRemove);
+
+    optionAct = action("optionAct", ":/icons/img/option.png", tr("&Option"));
+    optionAct->setShortcut(QKeySequence(tr("Ctrl+O")));
+    optionAct->setStatusTip(tr("Option setting"));
+    connect(optionAct, &QAction::triggered, this, &MainWindow::doOption);
+
+    quitAct = action("quitAct", ":/icons/img/close.png", tr("&Quit"));
+    quitAct->setShortcut(QKeySequence(tr("Ctrl+Q")));
+    quitAct->setStatusTip(tr("Quit application"));
+    connect(quitAct, &QAction::triggered, this, &MainWindow::close);
+
+    configureAct = action("configureAct", ":/icons/img/configure.png", tr("&Uart"));
+    configureAct->setShortcut(QKeySequence(tr("Ctrl+F")));
+    configureAct->setStatusTip(tr("Configure RS422"));
+    connect(configureAct, &QAction::triggered, this, &MainWindow::doConfigure);
+
+    monitorWindowAct = monitorWindow->toggleViewAction();
+    monitorWindowAct->setObjectName(QStringLiteral("monitorWindowAct"));
+    monitorWindowAct->setIcon(QIcon(QStringLiteral(":/icons/img/detail.png")));
+    monitorWindowAct->setShortcut(QKeySequence(tr("Ctrl+D")));
+    monitorWindowAct->setStatusTip(tr("Toggle monitor window"));
+    monitorWindowAct->setToolTip(tr("Toggle monitor window"));
+
+    tableViewAct = action("tableViewAct", ":/icons/img/table_view.png", tr("&Table View"));
+    connect(tableViewAct, &QAction::triggered, this, &MainWindow::toggleTableView);
+    iconViewAct = action("iconViewAct", ":/icons/img/icon_view.png", tr("&Icon View"));
+    connect(iconViewAct, &QAction::triggered, this, &MainWindow::toggleIconView);
+    saveLayoutAct = action("saveLayoutAct", ":/icons/img/save_lay.png", tr("&Save Layout"));
+    connect(saveLayoutAct, &QAction::triggered, this, &MainWindow::doSaveLayout);
+    restoreLayoutAct = action("restoreLayoutAct", ":/icons/img/restore_lay.png", tr("&Restore Layout"));
+    connect(restoreLayoutAct, &QAction::triggered, this, &MainWindow::doRestoreLayout);
+
+    scriptAct = action("scriptAct", ":/icons/img/play.png", tr("&Excute script"));
+    scriptAct->setShortcut(QKeySequence(tr("Ctrl+T")));
+    connect(scriptAct, &QAction::triggered, this, &MainWindow::doTest);
+    powerOnAct = action("powerOnAct", ":/icons/img/poweron.png", tr("Power on"));
+    connect(powerOnAct, &QAction::triggered, this, &MainWindow::doBatchOn);
+    powerOffAct = action("powerOffAct", ":/icons/img/poweroff.png", tr("Power off"));
+    connect(powerOffAct, &QAction::triggered, this, &MainWindow::doBatchOff);
+    openLogAct = action("openLogAct", ":/icons/img/open_folder.png", tr("Open log folder"));
+    connect(openLogAct, &QAction::triggered, this, &MainWindow::doOpenLog);
+
+    aboutAct = action("aboutAct", ":/icons/img/about.png", tr("&About"));
+    aboutAct->setShortcut(QKeySequence(tr("Ctrl+A")));
+    connect(aboutAct, &QAction::triggered, this, &MainWindow::doAbout);
+
+    fileMenu = menuBar()->addMenu(tr("&File"));
+    fileMenu->setObjectName(QStringLiteral("fileMenu"));
+    fileMenu->addAction(searchAct);
+    fileMenu->addSeparator();
+    fileMenu->addAction(removeAct);
+    fileMenu->addSeparator();
+    fileMenu->addAction(configureAct);
+    fileMenu->addAction(optionAct);
+    fileMenu->addSeparator();
+    fileMenu->addAction(quitAct);
+
+    viewMenu = menuBar()->addMenu(tr("&View"));
+    viewMenu->setObjectName(QStringLiteral("viewMenu"));
+    viewMenu->addAction(tableViewAct);
+    viewMenu->addAction(iconViewAct);
+    viewMenu->addSeparator();
+    viewMenu->addAction(monitorWindowAct);
+    viewMenu->addSeparator();
+    viewMenu->addAction(saveLayoutAct);
+    viewMenu->addAction(restoreLayoutAct);
+
+    advancedMenu = menuBar()->addMenu(tr("&Advanced"));
+    advancedMenu->setObjectName(QStringLiteral("advancedMenu"));
+    batchMenu = new QMenu(tr("Batch operation"), this);
+    batchMenu->setObjectName(QStringLiteral("batchMenu"));
+    batchMenu->addAction(scriptAct);
+    batchMenu->addAction(powerOnAct);
+    batchMenu->addAction(powerOffAct);
+    advancedMenu->addMenu(batchMenu);
+    advancedMenu->addAction(openLogAct);
+
+    helpMenu = menuBar()->addMenu(tr("&Help"));
+    helpMenu->setObjectName(QStringLiteral("helpMenu"));
+    helpMenu->addAction(aboutAct);
+}
+
+void MainWindow::createToolBars()
+{
+    fileToolBar = addToolBar(tr("File"));
+    fileToolBar->setObjectName(QStringLiteral("fileToolBar"));
+    fileToolBar->addAction(searchAct);
+    fileToolBar->addSeparator();
+    fileToolBar->addAction(removeAct);
+    fileToolBar->addSeparator();
+    fileToolBar->addAction(configureAct);
+    fileToolBar->addAction(optionAct);
+
+    viewToolBar = addToolBar(tr("View"));
+    viewToolBar->setObjectName(QStringLiteral("viewToolBar"));
+    viewToolBar->addAction(tableViewAct);
+    viewToolBar->addAction(iconViewAct);
+    viewToolBar->addSeparator();
+    viewToolBar->addAction(monitorWindowAct);
+    viewToolBar->addSeparator();
+    viewToolBar->addAction(saveLayoutAct);
+    viewToolBar->addAction(restoreLayoutAct);
+
+    helpToolBar = addToolBar(tr("Help"));
+    helpToolBar->setObjectName(QStringLiteral("helpToolBar"));
+    helpToolBar->addAction(aboutAct);
+}
+
+void MainWindow::createStatusBar()
+{
+    messageLabel = new QLabel;
+    messageLabel->setObjectName(QStringLiteral("messageLabel"));
+    messageLabel->setMinimumWidth(240);
+    messageLabel->setText(tr("Ready"));
+    statusBar()->addWidget(messageLabel, 0);
+
+    countLabel = new QLabel;
+    countLabel->setObjectName(QStringLiteral("countLabel"));
+    countLabel->setMinimumWidth(100);
+    statusBar()->addPermanentWidget(countLabel, 0);
+
+    alarmLabel = new QLabel;
+    alarmLabel->setObjectName(QStringLiteral("alarmLabel"));
+    alarmLabel->setMinimumWidth(100);
+    statusBar()->addPermanentWidget(alarmLabel, 0);
+
+    updateStatusBar();
+}
+
+void MainWindow::readSettings()
+{
+    QSettings settings = settingsFile();
+    const QPoint pos = settings.value(QLatin1String(PosKey), QPoint(200, 200)).toPoint();
+    const QSize size = settings.value(QLatin1String(SizeKey), QSize(800, 600)).toSize();
+    settings.beginGroup(QLatin1String(DetailGroup));
+    const bool floating = settings.value(QLatin1String(FloatKey), false).toBool();
+    const bool visible = settings.value(QLatin1String(VisibleKey), true).toBool();
+    settings.endGroup();
+
+    resize(size);
+    move(pos);
+    monitorWindow->setFloating(floating);
+    monitorWindow->setVisible(visible);
+}
+
+void MainWindow::writeSettings()
+{
+    QSettings settings = settingsFile();
+    settings.setValue(QLatin1String(PosKey), pos());
+    settings.setValue(QLatin1String(SizeKey), size());
+    settings.beginGroup(QLatin1String(DetailGroup));
+    settings.setValue(QLatin1String(FloatKey), monitorWindow->isFloating());
+    settings.setValue(QLatin1String(VisibleKey), monitorWindow->isVisible());
+    settings.endGroup();
+}
+
+void MainWindow::setupAudio()
+{
+    // 16-bit PCM as a WAV file holds it; Qt 6 knows no unsigned 16-bit samples.
+    QAudioFormat format;
+    format.setSampleRate(44100);
+    format.setChannelCount(2);
+    format.setSampleFormat(QAudioFormat::Int16);
+
+    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    if (device.isNull() || !device.isFormatSupported(format)) {
+        qDebug("Audio format not supported");
+        return;
+    }
+    audioOutput = new QAudioSink(device, format, this);
+    connect(audioOutput, &QAudioSink::stateChanged, this, &MainWindow::finishPlay);
+
+    alarmTimer = new QTimer(this);
+    alarmTimer->setInterval(AlarmRepeatMs);
+    alarmTimer->setSingleShot(false);
+    connect(alarmTimer, &QTimer::timeout, this, &MainWindow::playAlarmAudio);
+}
+
+void MainWindow::updateStatusBar()
+{
+    countLabel->setText(QStringLiteral("%1 %2").arg(QString::number(controller->monitorCount()),
+                                                    tr("Monitors")));
+    const int alarms = controller->alarmCount();
+    QPalette palette = alarmLabel->palette();
+    if (alarms > 0) {
+        palette.setBrush(QPalette::All, QPalette::WindowText, QBrush(Qt::red));
+        const int tone = AlarmSettings::tone();
+        if (tone != AlarmSettings::ToneOff)
+            playAlarmAudio();
+        if (tone == AlarmSettings::ToneContinue && alarmTimer)
+            alarmTimer->start();
+    } else {
+        palette.setBrush(QPalette::All, QPalette::WindowText, QBrush(Qt::black));
+        if (alarmTimer)
+            alarmTimer->stop();
+    }
+    alarmLabel->setPalette(palette);
+    alarmLabel->setText(QStringLiteral("%1 %2").arg(QString::number(alarms), tr("Alarming")));
+}
+
+void MainWindow::playAlarmAudio()
+{
+    // A sound that is playing is never restarted or overlapped.
+    if (!audioOutput || audioOutput->state() != QAudio::StoppedState)
+        return;
+    alarmFile.setFileName(QStringLiteral("alarm.wav"));
+    if (!alarmFile.open(QIODevice::ReadOnly)) {
+        qDebug("Audio file not found");
+        return;
+    }
+    audioOutput->start(&alarmFile);
+}
+
+void MainWindow::finishPlay(QAudio::State state)
+{
+    if (state != QAudio::IdleState)
+        return;
+    alarmFile.close();
+    if (audioOutput)
+        audioOutput->stop();
+}
+
+void MainWindow::doSearch()
+{
+    QProgressDialog dialog(this);
+    connect(controller, &MController::addressChanged, &dialog, &QProgressDialog::setValue);
+    connect(controller, &MController::msgChanged, &dialog, &QProgressDialog::setLabelText);
+    dialog.setWindowTitle(tr("Searching monitors"));
+    dialog.setLabelText(tr("Prepare searching..."));
+    dialog.setRange(FirstSearchAddress, LastSearchAddress);
+
+    if (!controller->startSearch())
+        return;
+    messageLabel->setText(QStringLiteral("%1...").arg(tr("Searching monitors")));
+
+    // Closes by itself when the last address is probed.
+    dialog.exec();
+    if (dialog.wasCanceled())
+        controller->stopSearch();
+
+    if (controller->monitorCount() != 0 && tableView->currentIndex().isValid())
+        toggleSortMWindow(tableView->currentIndex());
+    messageLabel->setText(tr("Ready"));
+}
+
+void MainWindow::doRemove()
+{
+    if (tableView->isVisible()) {
+        const QModelIndex index = tableView->currentIndex();
+        if (index.isValid()) {
+            if (CMonitor *m = controller->monitorAt(proxyModel->mapToSource(index).row()))
+                controller->removeMonitor(m);
+        }
+    } else if (iconView->isVisible()) {
+        const QModelIndex index = iconView->currentIndex();
+        if (index.isValid()) {
+            if (CMonitor *m = controller->monitorAt(index.row()))
+                controller->removeMonitor(m);
+        }
+    }
+}
+
+void MainWindow::doConfigure()
+{
+    SerialLinkDlg::configure(this);
+}
+
+void MainWindow::toggleMWindow(const QModelIndex &index)
+{
+    if (!index.isValid())
+        return;
+    monitorWindow->setMonitor(controller->monitorAt(index.row()));
+}
+
+void MainWindow::toggleSortMWindow(const QModelIndex &index)
+{
+    if (!index.isValid())
+        return;
+    monitorWindow->setMonitor(controller->monitorAt(proxyModel->mapToSource(index).row()));
+}
+
+QList<quint8> MainWindow::selectedAddresses() const
+{
+    QList<quint8> addresses;
+    if (tableView->isVisible()) {
+        const QModelIndexList rows = tableView->selectionModel()->selectedRows(0);
+        for (const QModelIndex &index : rows) {
+            if (const CMonitor *m = controller->monitorAt(proxyModel->mapToSource(index).row()))
+                addresses << m->address;
+        }
+    } else {
+        const QModelIndexList indexes = iconView->selectionModel()->selectedIndexes();
+        for (const QModelIndex &index : indexes) {
+            if (const CMonitor *m = controller->monitorAt(index.row()))
+                addresses << m->address;
+        }
+    }
+    return addresses;
+}
+
+void MainWindow::sendToSelection(quint8 keyCode)
+{
+    for (quint8 address : selectedAddresses())
+        controller->sendControl(keyCode, address);
+}
+
+void MainWindow::doBatchOn()
+{
+    sendToSelection(ControlKeys::PowerOn);
+}
+
+void MainWindow::doBatchOff()
+{
+    sendToSelection(ControlKeys::PowerOff);
+}
+
+void MainWindow::doOpenLog()
+{
+    const QString path = QDir::toNativeSeparators(EventLog::directory());
+#ifdef Q_OS_WIN
+    QProcess::execute(QStringLiteral("explorer"), {path});
+#else
+    QProcess::execute(QStringLiteral("xdg-open"), {path});
+#endif
+}
+
+void MainWindow::doOption()
+{
+    OptionDlg dialog(this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    monitorWindow->setMonitor(monitorWindow->myMonitor());
+    updateStatusBar();
+}
+
+void MainWindow::doAbout()
+{
+    const QString link = QStringLiteral("&nbsp;&nbsp;&nbsp;&nbsp;<a href=\"%1\">%2</a>");
+    QMessageBox box(this);
+    box.setWindowTitle(tr("Kelvaro Controller"));
+    box.setIconPixmap(QPixmap(QStringLiteral(":icons/img/logo.png")));
+    box.setText(QStringLiteral("%1: %2.%3.%4")
+                    .arg(tr("Version"), QString::number(VersionMajor),
+                         QString::number(VersionMinor), QString::number(VersionPatch)));
+    box.setInformativeText(
+        QStringLiteral("%1: %2<br/>%3: %4")
+            .arg(tr("Website"), link.arg(QLatin1String(Website), QLatin1String(Website)),
+                 tr("Email"),
+                 link.arg(QLatin1String("mailto:") + QLatin1String(SupportEmail),
+                          QLatin1String(SupportEmail))));
+    box.exec();
+}
+
+void MainWindow::doTest()
+{
+    const QList<quint8> selection = selectedAddresses();
+    const QString fileName = QFileDialog::getOpenFileName(this, tr("Select test script"));
+    if (fileName.isEmpty())
+        return;
+    ScriptRunner(this, controller).run(fileName, selection);
+}
+
+void MainWindow::doSaveLayout()
+{
+    iconView->savePositions();
+}
+
+void MainWindow::doRestoreLayout()
+{
+    iconView->restorePositions();
+}
+
+void MainWindow::storeCenterView(int view)
+{
+    settingsFile().setValue(QLatin1String(CenterViewKey), view);
+}
+
+void MainWindow::toggleTableView()
+{
+    storeCenterView(TableView);
+    tableView->show();
+    iconView->hide();
+}
+
+void MainWindow::toggleIconView()
+{
+    storeCenterView(IconView);
+    iconView->show();
+    tableView->hide();
+}
+
+bool MainWindow::confirmQuit()
+{
+    return QMessageBox::warning(this, QStringLiteral("Kelvaro Controller"),
+                                tr("Do you want to quit now"),
+                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (!confirmQuit()) {
+        event->ignore();
+        return;
+    }
+    writeSettings();
+    if (alarmTimer)
+        alarmTimer->stop();
+    if (alarmFile.isOpen())
+        alarmFile.close();
+    event->accept();
 }

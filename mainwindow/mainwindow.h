@@ -1,15 +1,112 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include <QAudio>
+#include <QFile>
+#include <QList>
 #include <QMainWindow>
+#include <QModelIndex>
 
-// The application's only top-level window.
+class MController;
+class MIconView;
+class MWindow;
+class MonitorModel;
+class QAction;
+class QAudioSink;
+class QLabel;
+class QMenu;
+class QSortFilterProxyModel;
+class QTableView;
+class QTimer;
+class QToolBar;
+
+// The application's only top-level window: the bus supervisor and every view
+// of it, the actions that drive it, the alarm sound and the status bar.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 
 public:
     explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // The bus addresses of the monitors selected in the visible view, in
+    // selection order.
+    QList<quint8> selectedAddresses() const;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void doSearch();
+    void doRemove();
+    void doConfigure();
+    void toggleMWindow(const QModelIndex &index);
+    void toggleSortMWindow(const QModelIndex &index);
+    void updateStatusBar();
+    void doAbout();
+    void doOption();
+    void doTest();
+    void doBatchOn();
+    void doBatchOff();
+    void doOpenLog();
+    void doSaveLayout();
+    void doRestoreLayout();
+    void toggleTableView();
+    void toggleIconView();
+    void playAlarmAudio();
+    void finishPlay(QAudio::State state);
+
+private:
+    void createViews();
+    void createActions();
+    void createToolBars();
+    void createStatusBar();
+    void readSettings();
+    void writeSettings();
+    void setupAudio();
+    bool confirmQuit();
+    void sendToSelection(quint8 keyCode);
+    static void storeCenterView(int view);
+
+    QMenu *fileMenu = nullptr;
+    QMenu *advancedMenu = nullptr;
+    QMenu *helpMenu = nullptr;
+    QMenu *viewMenu = nullptr;
+    QMenu *batchMenu = nullptr;
+    QToolBar *fileToolBar = nullptr;
+    QToolBar *helpToolBar = nullptr;
+    QToolBar *viewToolBar = nullptr;
+
+    QAction *searchAct = nullptr;
+    QAction *monitorWindowAct = nullptr;
+    QAction *removeAct = nullptr;
+    QAction *configureAct = nullptr;
+    QAction *optionAct = nullptr;
+    QAction *aboutAct = nullptr;
+    QAction *quitAct = nullptr;
+    QAction *scriptAct = nullptr;
+    QAction *powerOnAct = nullptr;
+    QAction *powerOffAct = nullptr;
+    QAction *openLogAct = nullptr;
+    QAction *tableViewAct = nullptr;
+    QAction *iconViewAct = nullptr;
+    QAction *saveLayoutAct = nullptr;
+    QAction *restoreLayoutAct = nullptr;
+
+    MonitorModel *model = nullptr;
+    QSortFilterProxyModel *proxyModel = nullptr;
+    MController *controller = nullptr;
+    QTableView *tableView = nullptr;
+    MWindow *monitorWindow = nullptr;
+    MIconView *iconView = nullptr;
+    QLabel *messageLabel = nullptr;
+    QLabel *countLabel = nullptr;
+    QLabel *alarmLabel = nullptr;
+    QTimer *alarmTimer = nullptr;
+    QAudioSink *audioOutput = nullptr;
+    QFile alarmFile;
+
 };
 
 #endif // MAINWINDOW_H

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Collects the translatable texts of every layer into the .ts catalogues.
-# Translate the new entries (for example with Qt Linguist) and commit them.
+# New texts need a German entry in translations/fill-german.py.
 set -e
 cd "$(dirname "$0")/.."
 for ts in translations/*.ts; do
@@ -8,3 +8,5 @@ for ts in translations/*.ts; do
         app protocol transport supervision monitor mainwindow detail iconview options script \
         -ts "$ts"
 done
+# German comes from a glossary; a text missing from it is reported.
+python3 translations/fill-german.py

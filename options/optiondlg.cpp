@@ -1,0 +1,125 @@
+#include "optiondlg.h"
+
+#include "alarmsettings.h"
+#include "eventlog.h"
+#include "settingsfile.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+
+#include <array>
+#include <utility>
+
+namespace {
+
+QCheckBox *alarmBox(const QString &caption, const char *icon, AlarmSettings::Kind kind)
+{
+    auto *box = new QCheckBox(caption);
+    box->setIcon(QIcon(QLatin1String(icon)));
+    box->setChecked(AlarmSettings::isEnabled(kind));
+    return box;
+}
+
+} // namespace
+
+OptionDlg::OptionDlg(QWidget *parent)
+    : QDialog(parent)
+{
+    auto *dirGroup = new QGroupBox(tr("Log file directory"));
+    auto *dirGrid = new QGridLayout(dirGroup);
+    dirEdit = new QLineEdit(EventLog::directory());
+    auto *changeButton = new QPushButton(tr("Change"));
+    dirGrid->addWidget(new QLabel(tr("Directroy")), 0, 0);
+    dirGrid->addWidget(dirEdit, 0, 1, 1, 4);
+    dirGrid->addWidget(changeButton, 0, 5);
+    connect(changeButton, &QPushButton::clicked, this, &OptionDlg::doChangeDir);
+
+    auto *alarmGroup = new QGroupBox(tr("Alarm setting"));
+    auto *alarmGrid = new QGridLayout(alarmGroup);
+    noSignalBox = alarmBox(tr("No signal alarm"), ":/icons/img/nosignal_alarm.png",
+                           AlarmSettings::NoSignal);
+    blueBox = alarmBox(tr("Blue field alarm"), ":/icons/img/blue_alarm.png",
+                       AlarmSettings::BlueField);
+    blackBox = alarmBox(tr("Black field alarm"), ":/icons/img/black_alarm.png",
+                        AlarmSettings::BlackField);
+    ireBox = alarmBox(tr("IRE alarm"), ":/icons/img/ire_alarm.png", AlarmSettings::IreAlarm);
+    rgbBox = alarmBox(tr("RGB alarm"), ":/icons/img/rgb_alarm.png", AlarmSettings::RgbAlarm);
+    muteBox = alarmBox(tr("Audio mute alarm"), ":/icons/img/mute_alarm.png",
+                       AlarmSettings::AudioMute);
+    alarmGrid->addWidget(noSignalBox, 0, 0);
+    alarmGrid->addWidget(blueBox, 0, 1);
+    alarmGrid->addWidget(blackBox, 1, 0);
+    alarmGrid->addWidget(muteBox, 1, 1);
+    alarmGrid->addWidget(ireBox, 2, 0);
+    alarmGrid->addWidget(rgbBox, 2, 1);
+
+    auto *toneGroup = new QGroupBox(tr("Alarm tone"));
+    auto *toneGrid = new QGridLayout(toneGroup);
+    toneCombo = new QComboBox;
+    // Indexed by AlarmSettings::Tone: the stored value is the item's index.
+    toneCombo->addItems({tr("Off"), tr("Once"), tr("Continue")});
+    toneCombo->setCurrentIndex(AlarmSettings::tone());
+    toneGrid->addWidget(new QLabel(tr("Alarm tone")), 0, 0);
+    toneGrid->addWidget(toneCombo, 0, 1, 1, 2);
+
+    auto *okButton = new QPushButton(tr("OK"));
+    auto *cancelButton = new QPushButton(tr("Cancel"));
+    connect(okButton, &QPushButton::clicked, this, &OptionDlg::accept);
+    connect(cancelButton, &QPushButton::clicked, this, &OptionDlg::reject);
+
+    auto *grid = new QGridLayout(this);
+    grid->setSpacing(20);
+    grid->addWidget(dirGroup, 0, 0, 1, 6);
+    grid->addWidget(alarmGroup, 1, 0, 1, 6);
+    grid->addWidget(toneGroup, 2, 0, 1, 6);
+    grid->addWidget(okButton, 3, 3);
+    grid->addWidget(cancelButton, 3, 5);
+}
+
+OptionDlg::~OptionDlg() = default;
+
+void OptionDlg::doChangeDir()
+{
+    const QString dir = QFileDialog::getExistingDirectory(
+        this, tr("Select directory"), dirEdit->text(), QFileDialog::ShowDirsOnly);
+    if (!dir.isEmpty())
+        dirEdit->setText(dir);
+}
+
+void OptionDlg::accept()
+{
+    {
+        QSettings settings(QLatin1String(SettingsFileName), QSettings::IniFormat);
+        // An empty field keeps the directory in force rather than storing
+        // a path that would mean "nowhere".
+        if (!dirEdit->text().isEmpty()) {
+            settings.beginGroup(QLatin1String(EventLog::Group));
+            settings.setValue(QLatin1String(EventLog::PathKey), dirEdit->text());
+            settings.endGroup();
+        }
+
+        const std::array<std::pair<AlarmSettings::Kind, const QCheckBox *>, 6> boxes = {{
+            {AlarmSettings::NoSignal, noSignalBox},
+            {AlarmSettings::BlueField, blueBox},
+            {AlarmSettings::BlackField, blackBox},
+            {AlarmSettings::IreAlarm, ireBox},
+            {AlarmSettings::RgbAlarm, rgbBox},
+            {AlarmSettings::AudioMute, muteBox},
+        }};
+        settings.beginGroup(QLatin1String(AlarmSettings::Group));
+        for (const auto &[kind, box] : boxes)
+            settings.setValue(QLatin1String(AlarmSettings::key(kind)), box->isChecked());
+        settings.setValue(QLatin1String(AlarmSettings::ToneKey), toneCombo->currentIndex());
+        settings.endGroup();
+        settings.sync();
+    }
+    QDialog::accept();
+}

@@ -1,0 +1,38 @@
+#ifndef OPTIONDLG_H
+#define OPTIONDLG_H
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+
+// The operator's options: where the event logs go, which alarm kinds count,
+// and how the alarm tone plays. Built from mc422.ini each time it is shown;
+// only OK writes the file back.
+class OptionDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit OptionDlg(QWidget *parent = nullptr);
+    ~OptionDlg() override;
+
+public slots:
+    void accept() override;
+
+private slots:
+    void doChangeDir();
+
+private:
+    QLineEdit *dirEdit;
+    QCheckBox *noSignalBox;
+    QCheckBox *blueBox;
+    QCheckBox *blackBox;
+    QCheckBox *ireBox;
+    QCheckBox *rgbBox;
+    QCheckBox *muteBox;
+    QComboBox *toneCombo;
+};
+
+#endif // OPTIONDLG_H
