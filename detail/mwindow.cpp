@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -99,6 +100,18 @@ const std::array<BoardField, MWindow::BoardCount> boardFields = {{
     {QT_TRANSLATE_NOOP("MWindow", "EBU Data"), 1, 2},
     {QT_TRANSLATE_NOOP("MWindow", "DCI P3 Data"), 2, 0},
 }};
+
+// The Status page alone is taller than many screens leave for a docked
+// window; a scroll area keeps the main window usable at 800 x 600.
+QScrollArea *scrollable(QWidget *page)
+{
+    auto *area = new QScrollArea;
+    area->setObjectName(page->objectName() + QStringLiteral("Scroll"));
+    area->setWidget(page);
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    return area;
+}
 
 QLabel *valueLabel(const QString &text, const QString &name, QWidget *parent)
 {
@@ -189,7 +202,7 @@ void MWindow::createStatusTab()
     page->addWidget(functionGroup);
 
     page->addStretch();
-    tabs->addTab(statusPage, tr("Status"));
+    tabs->addTab(scrollable(statusPage), tr("Status"));
 }
 
 void MWindow::createControlTab()
@@ -312,7 +325,7 @@ void MWindow::createControlTab()
     connect(setButton, &QPushButton::clicked, this, &MWindow::setTallyUMD);
     connect(umdCheck, &QCheckBox::toggled, umdEdit, &QLineEdit::setEnabled);
 
-    tabs->addTab(controlPage, tr("Control"));
+    tabs->addTab(scrollable(controlPage), tr("Control"));
 }
 
 void MWindow::createMiscTab()
@@ -341,7 +354,7 @@ void MWindow::createMiscTab()
     page->addWidget(boardGroup);
 
     page->addStretch();
-    tabs->addTab(miscPage, tr("Misc"));
+    tabs->addTab(scrollable(miscPage), tr("Misc"));
 }
 
 void MWindow::setMonitor(CMonitor *m)

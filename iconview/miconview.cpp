@@ -122,3 +122,24 @@ void MIconView::restorePositions()
             setPositionForIndex(it.value(), index);
     }
 }
+
+void MIconView::rowsInserted(const QModelIndex &parent, int start, int end)
+{
+    QListView::rowsInserted(parent, start, end);
+    laidOutHidden = laidOutHidden || !isVisible();
+}
+
+void MIconView::reset()
+{
+    QListView::reset();
+    laidOutHidden = laidOutHidden || !isVisible();
+}
+
+void MIconView::showEvent(QShowEvent *event)
+{
+    QListView::showEvent(event);
+    if (laidOutHidden) {
+        laidOutHidden = false;
+        scheduleDelayedItemsLayout();
+    }
+}

@@ -22,6 +22,16 @@ public:
     // damaged, simply changes nothing.
     void savePositions();
     void restorePositions();
+
+protected:
+    // Icons placed while the view was hidden were laid out for a view of no
+    // width; they are laid out again when it shows.
+    void rowsInserted(const QModelIndex &parent, int start, int end) override;
+    void reset() override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    bool laidOutHidden = false;
 };
 
 #endif // MICONVIEW_H

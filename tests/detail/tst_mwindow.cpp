@@ -144,8 +144,9 @@ void TestMWindow::initialState()
     QCOMPARE(tabs->tabText(0), QStringLiteral("Status"));
     QCOMPARE(tabs->tabText(1), QStringLiteral("Control"));
     QCOMPARE(tabs->tabText(2), QStringLiteral("Misc"));
-    QCOMPARE(tabs->widget(0), child<QWidget>(QStringLiteral("statusPage")));
-    QCOMPARE(tabs->widget(2), child<QWidget>(QStringLiteral("miscPage")));
+    // Each page sits in a scroll area of its own.
+    QCOMPARE(child<QWidget>(QStringLiteral("statusPage"))->parentWidget()->parentWidget(), tabs->widget(0));
+    QCOMPARE(child<QWidget>(QStringLiteral("miscPage"))->parentWidget()->parentWidget(), tabs->widget(2));
     expectPagesEnabled(false);
 
     QVERIFY(window->myMonitor());

@@ -67,6 +67,7 @@ private slots:
     void sortedClickShowsThatMonitor();
     void removeTakesOnlyTheCurrentItem();
     void selectedAddressesFromTheVisibleView();
+    void iconsFoundWhileHiddenAreLaidOutWhenShown();
     void viewSwitchIsStoredAtOnce();
     void quitAnsweredNoWritesNothing();
     void searchDialogRunsToTheEnd();
@@ -218,6 +219,25 @@ void TestMainWindow::selectedAddressesFromTheVisibleView()
     QCOMPARE(w.selectedAddresses(), QList<quint8>({7}));
 }
 
+void TestMainWindow::iconsFoundWhileHiddenAreLaidOutWhenShown()
+{
+    MainWindowFixture f;
+    for (quint8 address : {3, 7, 12})
+        QVERIFY(f.bus.addMonitor(monitorState(address)));
+    f.writeSettings();
+    f.open().resize(1200, 700);
+    QVERIFY(f.searchUpTo(12));
+
+    f.action("iconViewAct")->trigger();
+    MIconView *icons = f.iconView();
+    QTRY_VERIFY(icons->width() > 3 * 80);
+    // Side by side in rows, not stacked in the column a hidden view had.
+    QTRY_COMPARE(icons->visualRect(icons->model()->index(1, 6)).top(),
+                 icons->visualRect(icons->model()->index(0, 6)).top());
+    QVERIFY(icons->visualRect(icons->model()->index(1, 6)).left()
+            > icons->visualRect(icons->model()->index(0, 6)).left());
+}
+
 void TestMainWindow::viewSwitchIsStoredAtOnce()
 {
     MainWindowFixture f;
@@ -353,9 +373,7 @@ void TestMainWindow::windowStateSurvivesARestart()
     MainWindowFixture f;
     {
         MainWindow &w = f.open();
-        // 800 x 600 unless the window's own minimum is taller.
-        QCOMPARE(w.width(), 800);
-        QCOMPARE(w.height(), qMax(600, w.minimumSizeHint().height()));
+        QCOMPARE(w.size(), QSize(800, 600));
         QCOMPARE(w.pos(), QPoint(200, 200));
         QVERIFY(f.dock()->isVisible());
         QVERIFY(!f.dock()->isFloating());

@@ -87,6 +87,8 @@ private slots:
     void longScript();
     void openFailure_data();
     void openFailure();
+    void shippedExamples_data();
+    void shippedExamples();
 
 private:
     QString writeScript(const QByteArray &text);
@@ -512,6 +514,37 @@ void TestScriptRunner::openFailure()
     QVERIFY(!boxes.first().progressVisible);
     QVERIFY(progressDialogs().isEmpty());
     QVERIFY(controlFramesSent().isEmpty());
+}
+
+
+void TestScriptRunner::shippedExamples_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("targets");
+    QTest::newRow("walk-menu") << "walk-menu.txt" << 1;
+    QTest::newRow("switch-inputs") << "switch-inputs.txt" << 3;
+}
+
+// The examples in the README run to their end against the bus and press
+// every key they name on every monitor they name.
+void TestScriptRunner::shippedExamples()
+{
+    QFETCH(QString, file);
+    QFETCH(int, targets);
+    const QString path = QStringLiteral(KC_EXAMPLES_DIR "/") + file;
+    QFile script(path);
+    QVERIFY2(script.open(QIODevice::ReadOnly), qPrintable(path));
+    const int buttons = QString::fromUtf8(script.readAll()).count(QStringLiteral("\n@Button ["));
+
+    // Paced like a real line, so that the polls of a long run do not push
+    // its key presses out of the bounded trace.
+    f->bus.setBaud(9600);
+    const ScriptRunner::Outcome outcome = run(path);
+    const int sent = controlFramesSent().size();
+    f->bus.setBaud(0);
+    QCOMPARE(outcome, ScriptRunner::Finished);
+    QCOMPARE(boxes.size(), 0);
+    QCOMPARE(sent, buttons * targets);
 }
 
 QTEST_MAIN(TestScriptRunner)
