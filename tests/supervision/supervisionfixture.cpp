@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <algorithm>
+
 SupervisionFixture::SupervisionFixture()
 {
     previousDir = QDir::currentPath();
@@ -66,6 +68,34 @@ bool SupervisionFixture::searchUpTo(int lastAddress)
     }
     QObject::disconnect(cancel);
     return ended;
+}
+
+SimMonitorState SupervisionFixture::monitorState(quint8 address, bool power)
+{
+    SimMonitorState state;
+    state.address = address;
+    state.power = power;
+    state.serialNumber = QStringLiteral("KV%1").arg(address, 4, 10, QLatin1Char('0'));
+    state.version = QStringLiteral("V2.1");
+    state.boardVersions = QByteArray::fromHex("12053011200130094063");
+    return state;
+}
+
+bool SupervisionFixture::startWith(const QList<quint8> &addresses)
+{
+    for (quint8 address : addresses)
+        if (!bus.addMonitor(monitorState(address)))
+            return false;
+    writeSettings();
+    createController();
+    if (!searchUpTo(*std::max_element(addresses.begin(), addresses.end())))
+        return false;
+    return QTest::qWaitFor([this] {
+        for (int i = 0; i < controller->monitorCount(); ++i)
+            if (controller->monitorAt(i)->pendingQueries || controller->monitorAt(i)->serialNumber.isEmpty())
+                return false;
+        return true;
+    }, 5000);
 }
 
 QStringList SupervisionFixture::logFiles() const

@@ -32,6 +32,12 @@ public:
     // record has been logged.
     bool searchUpTo(int lastAddress);
 
+    // The common start: these monitors on the bus (powered, serial numbers
+    // "KV0005" and so on), a supervisor found them all, and every powered one
+    // has been read out.
+    bool startWith(const QList<quint8> &addresses);
+    static SimMonitorState monitorState(quint8 address, bool power = true);
+
     // The messages of every log file in creation order, time stamps checked
     // and stripped.
     QStringList logMessages() const;

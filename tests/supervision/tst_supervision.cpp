@@ -10,17 +10,6 @@
 
 namespace {
 
-SimMonitorState monitorState(quint8 address, bool power)
-{
-    SimMonitorState state;
-    state.address = address;
-    state.power = power;
-    state.serialNumber = QStringLiteral("KV%1").arg(address, 4, 10, QLatin1Char('0'));
-    state.version = QStringLiteral("V2.1");
-    state.boardVersions = QByteArray::fromHex("12053011200130094063");
-    return state;
-}
-
 // Request frames (hex) sent to one address since the trace was last cleared.
 QStringList requestsTo(const SimBus &bus, quint8 address)
 {
@@ -98,8 +87,8 @@ void TestSupervision::emptyBusSearch()
 void TestSupervision::searchListsMonitors()
 {
     SupervisionFixture f;
-    QVERIFY(f.bus.addMonitor(monitorState(2, true)));
-    QVERIFY(f.bus.addMonitor(monitorState(3, false)));
+    QVERIFY(f.bus.addMonitor(SupervisionFixture::monitorState(2, true)));
+    QVERIFY(f.bus.addMonitor(SupervisionFixture::monitorState(3, false)));
     f.writeSettings();
     f.createController();
     QSignalSpy added(f.controller.get(), &MController::monitorAdded);
@@ -125,7 +114,7 @@ void TestSupervision::searchListsMonitors()
 void TestSupervision::switchOnReadsEverything()
 {
     SupervisionFixture f;
-    SimMonitorState sim = monitorState(2, false);
+    SimMonitorState sim = SupervisionFixture::monitorState(2, false);
     sim.input = 7;
     sim.mode = 20;
     sim.rotary = {-10, 0, 20, 30, 127};
@@ -171,11 +160,7 @@ void TestSupervision::switchOnReadsEverything()
 void TestSupervision::alarmReports()
 {
     SupervisionFixture f;
-    QVERIFY(f.bus.addMonitor(monitorState(5, true)));
-    f.writeSettings();
-    f.createController();
-    QVERIFY(f.searchUpTo(5));
-    QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(0)->pendingQueries, 0u, 5000);
+    QVERIFY(f.startWith({5}));
 
     // A changed alarm byte: one line with the status text.
     f.mark();
@@ -223,12 +208,7 @@ void TestSupervision::alarmReports()
 void TestSupervision::zombieAndRecovery()
 {
     SupervisionFixture f;
-    QVERIFY(f.bus.addMonitor(monitorState(5, true)));
-    QVERIFY(f.bus.addMonitor(monitorState(6, true)));
-    f.writeSettings();
-    f.createController();
-    QVERIFY(f.searchUpTo(6));
-    QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(1)->pendingQueries, 0u, 5000);
+    QVERIFY(f.startWith({5, 6}));
 
     QSignalSpy changed(f.controller.get(), &MController::monitorChanged);
     f.mark();
@@ -259,11 +239,7 @@ void TestSupervision::zombieAndRecovery()
 void TestSupervision::failedQueries()
 {
     SupervisionFixture f;
-    QVERIFY(f.bus.addMonitor(monitorState(5, true)));
-    f.writeSettings();
-    f.createController();
-    QVERIFY(f.searchUpTo(5));
-    QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(0)->pendingQueries, 0u, 5000);
+    QVERIFY(f.startWith({5}));
 
     // A normal monitor that leaves a query unanswered: one error line, and
     // the item stays pending for the next update report.
@@ -290,12 +266,7 @@ void TestSupervision::failedQueries()
 void TestSupervision::removal()
 {
     SupervisionFixture f;
-    QVERIFY(f.bus.addMonitor(monitorState(2, true)));
-    QVERIFY(f.bus.addMonitor(monitorState(3, true)));
-    f.writeSettings();
-    f.createController();
-    QVERIFY(f.searchUpTo(3));
-    QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(0)->pendingQueries, 0u, 5000);
+    QVERIFY(f.startWith({2, 3}));
 
     QSignalSpy removed(f.controller.get(), &MController::monitorRemoved);
     f.mark();
@@ -327,12 +298,7 @@ void TestSupervision::removal()
 void TestSupervision::searchWhilePolling()
 {
     SupervisionFixture f;
-    QVERIFY(f.bus.addMonitor(monitorState(2, true)));
-    QVERIFY(f.bus.addMonitor(monitorState(3, true)));
-    f.writeSettings();
-    f.createController();
-    QVERIFY(f.searchUpTo(3));
-    QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(1)->pendingQueries, 0u, 5000);
+    QVERIFY(f.startWith({2, 3}));
 
     QSignalSpy reset(f.model.get(), &QAbstractItemModel::modelReset);
     QSignalSpy added(f.controller.get(), &MController::monitorAdded);
@@ -348,7 +314,7 @@ void TestSupervision::cancelledSearch()
 {
     SupervisionFixture f;
     for (quint8 address : {10, 39, 45})
-        QVERIFY(f.bus.addMonitor(monitorState(address, true)));
+        QVERIFY(f.bus.addMonitor(SupervisionFixture::monitorState(address, true)));
     f.writeSettings(QString(), 10);
     f.createController();
     QVERIFY(f.searchUpTo(39)); // cancelled while probing address 40
@@ -365,11 +331,7 @@ void TestSupervision::cancelledSearch()
 void TestSupervision::controlAndUmdReachTheBus()
 {
     SupervisionFixture f;
-    QVERIFY(f.bus.addMonitor(monitorState(7, true)));
-    f.writeSettings();
-    f.createController();
-    QVERIFY(f.searchUpTo(7));
-    QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(0)->pendingQueries, 0u, 5000);
+    QVERIFY(f.startWith({7}));
 
     f.bus.clearTrace();
     f.controller->sendControl(0x84, 7);

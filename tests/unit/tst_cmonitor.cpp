@@ -9,12 +9,10 @@ class TestCMonitor : public QObject
 
 private slots:
     void freshRecord();
-    void copiesAreIndependent();
     void codeTables_data();
     void codeTables();
     void versionText_data();
     void versionText();
-    void queryItemsInBitOrder();
 };
 
 void TestCMonitor::freshRecord()
@@ -33,30 +31,6 @@ void TestCMonitor::freshRecord()
         QCOMPARE(level, 0);
     QCOMPARE(inputName(m.input), QStringLiteral("CVBS"));
     QCOMPARE(modeName(m.mode), QStringLiteral("No Signal"));
-}
-
-void TestCMonitor::copiesAreIndependent()
-{
-    CMonitor original(3);
-    original.serialNumber = QStringLiteral("KV10A001");
-    original.boardVersions = QByteArray::fromHex("1205");
-    original.rotaryValues[4] = -3;
-
-    CMonitor copy = original;
-    copy.serialNumber += QLatin1Char('X');
-    copy.version = QStringLiteral("2.0");
-    copy.boardVersions[0] = 0x30;
-    copy.rotaryValues[4] = 7;
-
-    QCOMPARE(original.serialNumber, QStringLiteral("KV10A001"));
-    QVERIFY(original.version.isEmpty());
-    QCOMPARE(original.boardVersions, QByteArray::fromHex("1205"));
-    QCOMPARE(original.rotaryValues[4], -3);
-
-    CMonitor assigned(9);
-    assigned = original;
-    QCOMPARE(int(assigned.address), 3);
-    QCOMPARE(assigned.serialNumber, original.serialNumber);
 }
 
 void TestCMonitor::codeTables_data()
@@ -116,23 +90,6 @@ void TestCMonitor::versionText()
     QFETCH(int, b1);
     QFETCH(QString, text);
     QCOMPARE(CMonitor::versionText(quint8(b0), quint8(b1)), text);
-}
-
-void TestCMonitor::queryItemsInBitOrder()
-{
-    // The order of this table is the order the queries go out on the bus.
-    const QList<QList<int>> expected = {
-        {0x01, 0x02, 10}, {0x02, 0x0C, 6}, {0x04, 0x12, 2},
-        {0x08, 0x14, 5}, {0x10, 0x19, 4}, {0x20, 0x3E, 10},
-    };
-    QCOMPARE(int(CMonitor::queryItems.size()), expected.size());
-    for (int i = 0; i < expected.size(); ++i) {
-        QCOMPARE(int(CMonitor::queryItems[i].pendingBit), expected[i][0]);
-        QCOMPARE(int(CMonitor::queryItems[i].item), expected[i][1]);
-        QCOMPARE(CMonitor::queryItems[i].dataLength, expected[i][2]);
-    }
-    QCOMPARE(int(CMonitor::timeCodeItem.item), 0x30);
-    QCOMPARE(CMonitor::timeCodeItem.dataLength, 14);
 }
 
 QTEST_APPLESS_MAIN(TestCMonitor)
