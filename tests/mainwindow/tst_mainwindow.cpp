@@ -76,6 +76,7 @@ private slots:
     void windowStateSurvivesARestart();
     void statusBarCountsAlarms();
     void batchPowerFollowsTheSelection();
+    void logFolderAndAboutBox();
 };
 
 void TestMainWindow::actionsMenusAndToolBars()
@@ -494,6 +495,36 @@ void TestMainWindow::batchPowerFollowsTheSelection()
     f.action("powerOffAct")->trigger();
     QTest::qWait(200);
     QCOMPARE(powerFrames(), QStringList());
+}
+
+void TestMainWindow::logFolderAndAboutBox()
+{
+    MainWindowFixture f;
+    f.writeSettings(QStringLiteral("[log]\nlogpath=%1/logs\n").arg(f.dir.path()));
+    f.open();
+
+    // The desktop's file browser is whatever "xdg-open" is on the path; this
+    // one writes down what it was asked to open, after a pause that the
+    // window must wait out.
+    const QString bin = f.dir.filePath(QStringLiteral("bin"));
+    QVERIFY(QDir().mkpath(bin));
+    QFile opener(bin + QStringLiteral("/xdg-open"));
+    QVERIFY(opener.open(QIODevice::WriteOnly));
+    opener.write("#!/bin/sh\nsleep 0.3\necho \"$@\" > \"$(dirname \"$0\")/opened\"\n");
+    opener.close();
+    opener.setPermissions(opener.permissions() | QFileDevice::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.toLocal8Bit() + ':' + path);
+    f.action("openLogAct")->trigger();
+    qputenv("PATH", path);
+    QFile opened(bin + QStringLiteral("/opened"));
+    QVERIFY(opened.open(QIODevice::ReadOnly)); // already there: the slot waited
+    QCOMPARE(opened.readAll().trimmed(), (f.dir.path() + QStringLiteral("/logs")).toLocal8Bit());
+
+    QString seen;
+    MainWindowFixture::answerMessageBox(QMessageBox::Ok, &seen);
+    QTest::keyClick(f.window.get(), Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(seen, QStringLiteral("Kelvaro Controller|Version: 0.7.5"));
 }
 
 QTEST_MAIN(TestMainWindow)
