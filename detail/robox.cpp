@@ -14,12 +14,13 @@ bool ROBox::event(QEvent *event)
 {
     switch (event->type()) {
     case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseMove:
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
-        // Swallowed: a double-click cannot toggle either, since the release
-        // that would complete the click never arrives.
+        // Swallowed. A double-click passed on would press the box down, and
+        // with its release swallowed nothing would lift it again.
         return true;
     default:
         return QCheckBox::event(event);

@@ -1,8 +1,10 @@
 #ifndef INIWORKDIR_H
 #define INIWORKDIR_H
 
-#include <QByteArray>
-#include <QString>
+#include "settingsfile.h"
+
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 // A fresh temporary directory made the working directory while the object
@@ -10,22 +12,29 @@
 class IniWorkDir
 {
 public:
-    IniWorkDir();
-    ~IniWorkDir();
-    IniWorkDir(const IniWorkDir &) = delete;
-    IniWorkDir &operator=(const IniWorkDir &) = delete;
+    IniWorkDir() : previous(QDir::currentPath()) { entered = dir.isValid() && QDir::setCurrent(dir.path()); }
+    ~IniWorkDir() { QDir::setCurrent(previous); }
+    Q_DISABLE_COPY(IniWorkDir)
 
     // False when the directory could not be made or entered.
     bool isValid() const { return entered; }
     QString path() const { return dir.path(); }
     QString filePath(const QString &name) const { return dir.filePath(name); }
-    QString iniPath() const;
+    QString iniPath() const { return filePath(QLatin1String(SettingsFileName)); }
+    bool iniExists() const { return QFile::exists(iniPath()); }
 
     // Writes the settings file byte for byte.
-    bool writeIni(const QByteArray &text) const;
+    bool writeIni(const QByteArray &text) const
+    {
+        QFile file(iniPath());
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size();
+    }
     // The settings file's bytes; empty when there is none.
-    QByteArray readIni() const;
-    bool iniExists() const;
+    QByteArray readIni() const
+    {
+        QFile file(iniPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
 
 private:
     QTemporaryDir dir;

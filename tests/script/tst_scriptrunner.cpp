@@ -5,11 +5,8 @@
 #include "scriptrunner.h"
 #include "supervisionfixture.h"
 
-#include <QAbstractButton>
-#include <QElapsedTimer>
-#include <QMessageBox>
-#include <QProgressDialog>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <memory>
 
@@ -18,49 +15,17 @@ namespace {
 // Answers every control frame at once, so a run's commands leave quickly;
 // no script below names it.
 constexpr quint8 SentinelAddress = 100;
-const QString sentinelFrame = QStringLiteral("e4d00093"); // ENTER to 100
+const QByteArray sentinelFrame = "e4d00093"; // ENTER to 100
 
-bool isControlFrame(const SimTraceEntry &entry)
+QProgressDialog *progressDialog(bool visibleOnly = true)
 {
-    return entry.kind == SimTraceEntry::Request && entry.bytes.size() == 4
-           && quint8(entry.bytes.at(1)) == 0xD0;
-}
-
-QStringList hex(const QList<SimTraceEntry> &entries)
-{
-    QStringList frames;
-    for (const SimTraceEntry &entry : entries)
-        frames << QString::fromLatin1(entry.bytes.toHex());
-    return frames;
-}
-
-QList<QProgressDialog *> progressDialogs()
-{
-    QList<QProgressDialog *> dialogs;
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    for (QWidget *window : windows) {
-        if (auto *dialog = qobject_cast<QProgressDialog *>(window))
-            dialogs << dialog;
-    }
-    return dialogs;
-}
-
-QProgressDialog *visibleProgressDialog()
-{
-    for (QProgressDialog *dialog : progressDialogs()) {
-        if (dialog->isVisible())
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        auto *dialog = qobject_cast<QProgressDialog *>(window);
+        if (dialog && (dialog->isVisible() || !visibleOnly))
             return dialog;
     }
     return nullptr;
 }
-
-struct Box {
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons buttons;
-    bool progressVisible = false;
-};
 
 } // namespace
 
@@ -68,484 +33,269 @@ class TestScriptRunner : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void init();
-
-    void directives_data();
-    void directives();
-    void exampleWaitsBetweenPresses();
-    void idle_data();
-    void idle();
-    void progressDialog_data();
-    void progressDialog();
-    void syntaxError_data();
-    void syntaxError();
-    void stopEndsTheRunAfterTheWait();
-    void queuedCommandsOutliveTheRun();
-    void longScript();
-    void openFailure_data();
-    void openFailure();
-    void shippedExamples_data();
-    void shippedExamples();
-
-private:
-    QString writeScript(const QByteArray &text);
-    ScriptRunner::Outcome run(const QString &fileName, const QList<quint8> &selection = {});
-    // Control frames sent so far, waited for until all that is queued now
-    // has left.
-    QList<SimTraceEntry> controlFramesSent();
-    QStringList controlFramesInTrace() const;
-
     std::unique_ptr<SupervisionFixture> f;
     std::unique_ptr<QWidget> window;
     std::unique_ptr<ModalWatcher> boxWatcher;
-    QList<Box> boxes;
+    QStringList boxes;
+    QList<qint64> frameTimes; // ms, of the frames controlFrames() listed
     int scripts = 0;
-};
 
-void TestScriptRunner::initTestCase()
-{
-    f = std::make_unique<SupervisionFixture>();
-    for (const quint8 address : {3, 4, 5, 7, 9, 44, int(SentinelAddress)})
-        QVERIFY(f->bus.addMonitor(address));
-    f->writeSettings(QString(), 20);
-    f->createController();
-    QVERIFY(f->searchUpTo(9));
-    QCOMPARE(f->controller->monitorCount(), 5);
+    ScriptRunner::Outcome run(const QByteArray &text, const QList<quint8> &selection = {})
+    {
+        const QString name = f->dir.filePath(QStringLiteral("script%1.txt").arg(++scripts));
+        QFile file(name);
+        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+            qFatal("cannot write %s", qPrintable(name));
+        file.close();
+        return runFile(name, selection);
+    }
+    ScriptRunner::Outcome runFile(const QString &fileName, const QList<quint8> &selection = {})
+    {
+        ScriptRunner runner(window.get(), f->controller.get());
+        return runner.run(fileName, selection);
+    }
+    // Control frames in the trace, in hex; with drain, once all that is
+    // queued now has left (the sentinel itself not listed).
+    QStringList controlFrames(bool drain = true)
+    {
+        // The queue is served in order: once the sentinel is out, so is
+        // everything queued before it.
+        if (drain)
+            f->controller->sendControl(ControlKeys::MenuEnter, SentinelAddress);
+        QStringList frames;
+        const bool drained = QTest::qWaitFor([&] {
+            frames.clear();
+            frameTimes.clear();
+            for (const SimTraceEntry &entry : f->bus.trace()) {
+                if (entry.kind != SimTraceEntry::Request || entry.bytes.size() != 4
+                    || quint8(entry.bytes.at(1)) != 0xD0)
+                    continue;
+                if (entry.bytes.toHex() == sentinelFrame)
+                    return true;
+                frames << QString::fromLatin1(entry.bytes.toHex());
+                frameTimes << std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  entry.start.time_since_epoch()).count();
+            }
+            return !drain;
+        }, 15000);
+        return drained ? frames : QStringList{"the queue did not drain"};
+    }
 
-    window = std::make_unique<QWidget>();
-    window->resize(400, 300);
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+private slots:
+    void initTestCase()
+    {
+        f = std::make_unique<SupervisionFixture>();
+        for (const int address : {3, 4, 5, 7, 9, 44, int(SentinelAddress)})
+            QVERIFY(f->bus.addMonitor(address));
+        f->writeSettings(QString(), 20);
+        f->createController();
+        QVERIFY(f->searchUpTo(9));
+        QCOMPARE(f->controller->monitorCount(), 5);
 
-    // Every message box is recorded and answered, so that a run that shows
-    // one where it should not fails instead of hanging.
-    boxWatcher = std::make_unique<ModalWatcher>([this](QWidget *shown) {
-        auto *box = qobject_cast<QMessageBox *>(shown);
-        if (!box)
-            return false;
-        boxes << Box{box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
-                     visibleProgressDialog() != nullptr};
-        if (QAbstractButton *ok = box->button(QMessageBox::Ok))
-            ok->click();
-        else
-            box->reject();
-        return true;
-    });
-}
+        window = std::make_unique<QWidget>();
+        window->resize(400, 300);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
 
-void TestScriptRunner::cleanupTestCase()
-{
-    boxWatcher.reset();
-    window.reset();
-    f.reset();
-}
+        // Every message box is recorded and answered, so that a run that shows
+        // one where it should not fails instead of hanging.
+        boxWatcher = std::make_unique<ModalWatcher>([this](QWidget *shown) {
+            auto *box = qobject_cast<QMessageBox *>(shown);
+            if (!box)
+                return false;
+            // Warnings with only OK; and whether the run's dialog was still up.
+            const bool warning = box->icon() == QMessageBox::Warning && box->standardButtons() == QMessageBox::Ok;
+            boxes << box->windowTitle() + '|' + box->text() + (warning ? "|warning" : "|other")
+                         + (progressDialog() ? "|during" : "|after");
+            box->button(QMessageBox::Ok) ? box->button(QMessageBox::Ok)->click() : box->reject();
+            return true;
+        });
+    }
 
-void TestScriptRunner::init()
-{
-    boxes.clear();
-    f->bus.clearTrace();
-}
+    void cleanupTestCase()
+    {
+        boxWatcher.reset();
+        window.reset();
+        f.reset();
+    }
 
-QString TestScriptRunner::writeScript(const QByteArray &text)
-{
-    const QString name = f->dir.filePath(QStringLiteral("script%1.txt").arg(++scripts));
-    QFile file(name);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
-        qFatal("cannot write %s", qPrintable(name));
-    return name;
-}
+    void init()
+    {
+        boxes.clear();
+        f->bus.clearTrace();
+    }
 
-ScriptRunner::Outcome TestScriptRunner::run(const QString &fileName, const QList<quint8> &selection)
-{
-    ScriptRunner runner(window.get(), f->controller.get());
-    return runner.run(fileName, selection);
-}
+    void directives_data()
+    {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<QList<quint8>>("selection");
+        QTest::addColumn<QString>("frames"); // sync, 0xD0, 0, key code
+        const auto row = [](const char *name, const QByteArray &script, QList<quint8> selection,
+                            const char *frames) {
+            QTest::newRow(name) << script << selection << QString(frames);
+        };
+        row("each press to each target in list order", "@Monitor [3 5]\n@Button [MENU]\n@Button [DOWN]\n",
+            {}, "83d00090 85d00090 83d00092 85d00092");
+        row("Monitor appends, selection unused",
+            "@Monitor [3]\n@Button [F1]\n@Monitor [4]\n@Button [F2]\n", {9}, "83d00088 83d00089 84d00089");
+        row("selection when no Monitor came first, later Monitor appends",
+            "@Button [F1]\n@Monitor [9]\n@Button [F2]\n", {5, 7},
+            "85d00088 87d00088 85d00089 87d00089 89d00089");
+        row("nothing selected: presses go nowhere, the run goes on",
+            "@Button [MENU]\n@Monitor [4]\n@Button [UP]\n", {}, "84d00091");
+        row("low 8 bits of an address, non-numbers skipped",
+            "@Monitor [300 x -4 5.0 0x5 99999999999]\n@Button [ON]\n", {}, "acd000ff");
+        row("white space, comments, blank lines, CR LF, no last line end",
+            "# header\r\n\r\n  @  Monitor   [  3 \t   5  ]  \r\n\t# @Button [MENU]\n\t@Button[   PUSH4 ]\n"
+            "@Button [CVBS]", {}, "83d0009b 85d0009b 83d00083 85d00083");
+        // Between a target and a press that must still go.
+        row("ignored lines", "@Monitor [3]\n@Button MENU\n@Button [menu]\n@Button [MENU\n@Button MENU]\n"
+            "@Button [MENU DOWN]\n@Button []\n@Button [F6]\n@Reset [3]\n@monitor [5]\n@Monitor 5\n"
+            "@Monitor [5\n@\n@ [5]\n@button [MENU]\n@BUTTON [MENU]\n@Button [DOWN]\n", {}, "83d00092");
+        row("past the dialog's maximum of 100 lines",
+            QByteArray("@Monitor [4]\n" + QByteArray("# line\n").repeated(150) + "@Button [F5]\n"), {},
+            "84d0008c");
+        // A few names of each family; the whole table is tested with the protocol.
+        row("key names", "@Monitor [4]\n@Button [ENTER]\n@Button [F5]\n@Button [PUSH1]\n@Button [CW5]\n"
+            "@Button [CCW3]\n@Button [OFF]\n@Button [YPbPr]\n@Button [ypbpr]\n@Button [DVI]\n@Button [on]\n",
+            {}, "84d00093 84d0008c 84d00098 84d000a4 84d000aa 84d000fe 84d00082 84d00084");
+    }
 
-QList<SimTraceEntry> TestScriptRunner::controlFramesSent()
-{
-    // The queue is served in order: once the sentinel is out, so is
-    // everything queued before it.
-    f->controller->sendControl(ControlKeys::MenuEnter, SentinelAddress);
-    QList<SimTraceEntry> frames;
-    const bool drained = QTest::qWaitFor([&] {
-        frames.clear();
-        const QList<SimTraceEntry> trace = f->bus.trace();
-        for (const SimTraceEntry &entry : trace) {
-            if (!isControlFrame(entry))
-                continue;
-            if (entry.bytes.toHex() == sentinelFrame.toLatin1())
-                return true;
-            frames << entry;
+    void directives()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(QList<quint8>, selection);
+        QCOMPARE(run(script, selection), ScriptRunner::Finished);
+        QTEST(controlFrames().join(' '), "frames");
+        QCOMPARE(boxes, QStringList());
+        QVERIFY(!progressDialog(false));
+    }
+
+    void exampleWaitsBetweenPresses()
+    {
+        // Sampled while the script waits: the event loop runs, and the
+        // dialog shows the last press and counts every line read.
+        QElapsedTimer clock;
+        clock.start();
+        qint64 tickedAt = -1;
+        QString seen;
+        QTimer::singleShot(100, window.get(), [&] {
+            tickedAt = clock.elapsed();
+            if (QProgressDialog *d = progressDialog()) {
+                const bool modal = d->windowModality() == Qt::WindowModal && d->parentWidget() == window.get();
+                seen = QStringList({d->windowTitle(), d->labelText(), QString::number(d->value()),
+                                    QStringLiteral("%1-%2").arg(d->minimum()).arg(d->maximum()),
+                                    modal ? "modal" : "not modal",
+                                    ModalWatcher::button(d, "Stop") ? "Stop" : "no Stop"}).join('|');
+            }
+        });
+        QCOMPARE(run("# example\n\n@Monitor [3 5]\n@Button [MENU]\n@Idle [500]\n@Button [DOWN]\n"),
+                 ScriptRunner::Finished);
+        const qint64 took = clock.elapsed();
+        QVERIFY2(took >= 500 && took < 3000, qPrintable(QString::number(took)));
+        QVERIFY2(tickedAt >= 0 && tickedAt < 500, qPrintable(QString::number(tickedAt)));
+        QCOMPARE(seen, QStringLiteral("Automotive test...|Button [MENU]|4|0-100|modal|Stop"));
+        QVERIFY(!progressDialog(false)); // the dialog goes with the run
+
+        QCOMPARE(controlFrames(), QStringList({"83d00090", "85d00090", "83d00092", "85d00092"}));
+        const qint64 gap = frameTimes.at(2) - frameTimes.at(1);
+        QVERIFY2(gap >= 450, qPrintable(QString::number(gap)));
+    }
+
+    void idleLinesThatDoNotWait()
+    {
+        // Each names at least a second to a careless reader.
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(run("@Monitor [4]\n@Idle [-5]\n@Idle [-2147483648]\n@Idle [1s]\n@Idle [10 00]\n"
+                     "@Idle [99999999999]\n@Idle [abc]\n@Idle 1000\n@idle [1000]\n@Button [ENTER]\n"),
+                 ScriptRunner::Finished);
+        QVERIFY2(clock.elapsed() < 800, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(controlFrames(), QStringList({"84d00093"}));
+    }
+
+    void syntaxError()
+    {
+        for (const QByteArray badLine : {"Button [MENU]", "x@Button [MENU]"}) {
+            boxes.clear();
+            QElapsedTimer clock;
+            clock.start();
+            QCOMPARE(run("@Monitor [3]\n@Button [MENU]\n" + badLine + "\n@Button [DOWN]\n@Idle [2000]\n"),
+                     ScriptRunner::SyntaxError);
+            QVERIFY(clock.elapsed() < 2000);
+            QCOMPARE(boxes, QStringList({"|Syntax error|warning|during"}));
+            QVERIFY(!progressDialog(false));
+            // What was queued before the bad line still goes out, nothing after it.
+            QCOMPARE(controlFrames(), QStringList({"83d00090"}));
+            f->bus.clearTrace();
         }
-        return false;
-    }, 15000);
-    if (!drained)
-        qWarning("the queue did not drain");
-    return drained ? frames : QList<SimTraceEntry>();
-}
-
-QStringList TestScriptRunner::controlFramesInTrace() const
-{
-    QList<SimTraceEntry> frames;
-    const QList<SimTraceEntry> trace = f->bus.trace();
-    for (const SimTraceEntry &entry : trace) {
-        if (isControlFrame(entry))
-            frames << entry;
-    }
-    return hex(frames);
-}
-
-void TestScriptRunner::directives_data()
-{
-    QTest::addColumn<QByteArray>("script");
-    QTest::addColumn<QList<quint8>>("selection");
-    QTest::addColumn<QStringList>("frames"); // sync, 0xD0, 0, key code
-
-    QTest::newRow("each press to each target in list order")
-        << QByteArray("@Monitor [3 5]\n@Button [MENU]\n@Button [DOWN]\n") << QList<quint8>()
-        << QStringList({"83d00090", "85d00090", "83d00092", "85d00092"});
-    QTest::newRow("Monitor lines append")
-        << QByteArray("@Monitor [3]\n@Monitor [4]\n@Button [UP]\n") << QList<quint8>()
-        << QStringList({"83d00091", "84d00091"});
-    QTest::newRow("Monitor after a press appends for the next")
-        << QByteArray("@Monitor [3]\n@Button [F1]\n@Monitor [4]\n@Button [F2]\n")
-        << QList<quint8>({9}) << QStringList({"83d00088", "83d00089", "84d00089"});
-    QTest::newRow("selection when no Monitor came first, later Monitor appends")
-        << QByteArray("@Button [F1]\n@Monitor [9]\n@Button [F2]\n") << QList<quint8>({5, 7})
-        << QStringList({"85d00088", "87d00088", "85d00089", "87d00089", "89d00089"});
-    QTest::newRow("Monitor first: selection unused")
-        << QByteArray("@Monitor [3]\n@Button [F3]\n") << QList<quint8>({5})
-        << QStringList({"83d0008a"});
-    QTest::newRow("nothing selected: presses go nowhere, the run goes on")
-        << QByteArray("@Button [MENU]\n@Monitor [4]\n@Button [UP]\n") << QList<quint8>()
-        << QStringList({"84d00091"});
-    QTest::newRow("low 8 bits of an address")
-        << QByteArray("@Monitor [300]\n@Button [ON]\n") << QList<quint8>() << QStringList({"acd000ff"});
-    QTest::newRow("non-numbers in a Monitor list skipped")
-        << QByteArray("@Monitor [3 x -4 5.0 0x5 99999999999 7]\n@Button [CW2]\n") << QList<quint8>()
-        << QStringList({"83d000a1", "87d000a1"});
-    QTest::newRow("white space around and inside")
-        << QByteArray("  @  Monitor   [  3 \t   5  ]  \n\t@Button[   PUSH4 ]\n") << QList<quint8>()
-        << QStringList({"83d0009b", "85d0009b"});
-    QTest::newRow("comments and blank lines")
-        << QByteArray("# header\n\n   \n\t# indented\n@Monitor [4]\n# @Button [MENU]\n@Button [YPbPr]\n")
-        << QList<quint8>() << QStringList({"84d00082"});
-    QTest::newRow("CR LF line ends, no end of line at the end")
-        << QByteArray("@Monitor [3]\r\n@Button [SDI2]\r\n@Button [CVBS]") << QList<quint8>()
-        << QStringList({"83d00081", "83d00083"});
-
-    // Ignored lines, each between a target and a press that must still go.
-    const QList<QByteArray> ignored = {
-        "@Button MENU", "@Button [menu]", "@Button [Menu]", "@Button [MENU", "@Button MENU]",
-        "@Button [MENU DOWN]", "@Button []", "@Button [F6]", "@Idle [abc]", "@Idle 500",
-        "@Reset [3]", "@monitor [5]", "@Monitors [5]", "@Monitor 5", "@Monitor [5", "@",
-        "@ [5]", "@Buttons [MENU]", "@button [MENU]", "@BUTTON [MENU]",
-    };
-    for (const QByteArray &line : ignored) {
-        QTest::addRow("ignored: %s", line.constData())
-            << "@Monitor [3]\n" + line + "\n@Button [DOWN]\n" << QList<quint8>()
-            << QStringList({"83d00092"});
     }
 
-    // Every key name of the table with its code, and case counts.
-    const QList<QPair<QByteArray, QString>> keys = {
-        {"MENU", "90"},  {"UP", "91"},    {"DOWN", "92"},  {"ENTER", "93"}, {"F1", "88"},
-        {"F2", "89"},    {"F3", "8a"},    {"F4", "8b"},    {"F5", "8c"},    {"PUSH1", "98"},
-        {"PUSH2", "99"}, {"PUSH3", "9a"}, {"PUSH4", "9b"}, {"PUSH5", "9c"}, {"CW1", "a0"},
-        {"CW2", "a1"},   {"CW3", "a2"},   {"CW4", "a3"},   {"CW5", "a4"},   {"CCW1", "a8"},
-        {"CCW2", "a9"},  {"CCW3", "aa"},  {"CCW4", "ab"},  {"CCW5", "ac"},  {"ON", "ff"},
-        {"OFF", "fe"},   {"SDI1", "80"},  {"SDI2", "81"},  {"YPbPr", "82"}, {"CVBS", "83"},
-        {"DVI", "84"},   {"ypbpr", ""},   {"Dvi", ""},     {"on", ""},
-    };
-    QByteArray all = "@Monitor [4]\n";
-    QStringList codes;
-    for (const auto &[name, code] : keys) {
-        all += "@Button [" + name + "]\n";
-        if (!code.isEmpty())
-            codes << "84d000" + code;
+    void stopEndsTheRunAfterTheWait()
+    {
+        // Nobody answers at 20 to 25: every press there costs a time-out and a
+        // pause, so the queue outlasts the run, and must still all go out.
+        QElapsedTimer clock;
+        clock.start();
+        qint64 stoppedAt = -1;
+        QTimer::singleShot(150, window.get(), [&] {
+            QProgressDialog *dialog = progressDialog();
+            if (dialog && ModalWatcher::click(dialog, "Stop"))
+                stoppedAt = clock.elapsed();
+        });
+        QCOMPARE(run("@Monitor [20 21 22 23 24 25]\n@Button [MENU]\n@Button [UP]\n@Idle [600]\n"
+                     "@Button [DOWN]\n"),
+                 ScriptRunner::Stopped);
+        const qint64 took = clock.elapsed();
+        const qsizetype sentAtEnd = controlFrames(false).size();
+        QVERIFY2(stoppedAt >= 0 && stoppedAt < 600, qPrintable(QString::number(stoppedAt)));
+        // "Stop" waits for the wait.
+        QVERIFY2(took >= 600 && took < 3000, qPrintable(QString::number(took)));
+        QVERIFY(!progressDialog(false));
+        QVERIFY2(sentAtEnd < 12, qPrintable(QString::number(sentAtEnd)));
+
+        QCOMPARE(controlFrames().join(' '), "94d00090 95d00090 96d00090 97d00090 98d00090 99d00090 "
+                                            "94d00091 95d00091 96d00091 97d00091 98d00091 99d00091");
+        QCOMPARE(boxes, QStringList());
     }
-    QTest::newRow("every key name") << all << QList<quint8>() << codes;
-}
 
-void TestScriptRunner::directives()
-{
-    QFETCH(QByteArray, script);
-    QFETCH(QList<quint8>, selection);
-    QFETCH(QStringList, frames);
-
-    QCOMPARE(run(writeScript(script), selection), ScriptRunner::Finished);
-    QCOMPARE(hex(controlFramesSent()), frames);
-    QCOMPARE(boxes.size(), 0);
-    QVERIFY(progressDialogs().isEmpty());
-}
-
-void TestScriptRunner::exampleWaitsBetweenPresses()
-{
-    const QString script = writeScript("@Monitor [3 5]\n@Button [MENU]\n@Idle [500]\n@Button [DOWN]\n");
-    QElapsedTimer clock;
-    clock.start();
-    qint64 tickedAt = -1;
-    QTimer::singleShot(100, window.get(), [&] { tickedAt = clock.elapsed(); });
-    const ScriptRunner::Outcome outcome = run(script);
-    const qint64 took = clock.elapsed();
-    const qint64 ticked = tickedAt;
-
-    QCOMPARE(outcome, ScriptRunner::Finished);
-    QVERIFY2(took >= 500 && took < 3000, qPrintable(QString::number(took)));
-    // The wait kept the event loop going.
-    QVERIFY2(ticked >= 0 && ticked < 500, qPrintable(QString::number(ticked)));
-
-    const QList<SimTraceEntry> frames = controlFramesSent();
-    QCOMPARE(hex(frames), QStringList({"83d00090", "85d00090", "83d00092", "85d00092"}));
-    const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(frames.at(2).start
-                                                                           - frames.at(1).start);
-    QVERIFY2(gap.count() >= 450, qPrintable(QString::number(gap.count())));
-}
-
-void TestScriptRunner::idle_data()
-{
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<int>("atLeastMs");
-    QTest::addColumn<int>("belowMs");
-
-    // Lines that must not wait name a second, more than their limit.
-    QTest::newRow("waits") << QByteArray("@Idle [300]") << 300 << 2000;
-    QTest::newRow("negative does not wait") << QByteArray("@Idle [-5]") << 0 << 800;
-    QTest::newRow("most negative int") << QByteArray("@Idle [-2147483648]") << 0 << 800;
-    QTest::newRow("not a number") << QByteArray("@Idle [1s]") << 0 << 800;
-    QTest::newRow("blanks are not collapsed") << QByteArray("@Idle [10 00]") << 0 << 800;
-    QTest::newRow("too large for an int") << QByteArray("@Idle [99999999999]") << 0 << 800;
-    QTest::newRow("no brackets") << QByteArray("@Idle 1000") << 0 << 800;
-    QTest::newRow("lower case keyword") << QByteArray("@idle [1000]") << 0 << 800;
-}
-
-void TestScriptRunner::idle()
-{
-    QFETCH(QByteArray, line);
-    QFETCH(int, atLeastMs);
-    QFETCH(int, belowMs);
-
-    const QString script = writeScript("@Monitor [4]\n" + line + "\n@Button [ENTER]\n");
-    QElapsedTimer clock;
-    clock.start();
-    QCOMPARE(run(script), ScriptRunner::Finished);
-    const qint64 took = clock.elapsed();
-    QVERIFY2(took >= atLeastMs && took < belowMs, qPrintable(QString::number(took)));
-    QCOMPARE(hex(controlFramesSent()), QStringList({"84d00093"}));
-}
-
-void TestScriptRunner::progressDialog_data()
-{
-    QTest::addColumn<QByteArray>("linesBefore"); // the wait being watched comes after them
-    QTest::addColumn<int>("value");
-    QTest::addColumn<QString>("label");
-
-    QTest::newRow("first line") << QByteArray() << 0 << "Automotive test...";
-    QTest::newRow("comments and blank lines count")
-        << QByteArray("# one\n\n   \n@Monitor [3]\n") << 4 << "Automotive test...";
-    QTest::newRow("a press shows its line")
-        << QByteArray("@Monitor [3]\n@Button [MENU]\n\n") << 3 << "Button [MENU]";
-    QTest::newRow("a malformed press shows its line too")
-        << QByteArray("@Monitor [3]\n  @  Button   MENU  \n") << 2 << "Button   MENU";
-    QTest::newRow("so does an unknown key")
-        << QByteArray("@Monitor [3]\n@Button [F9]\n") << 2 << "Button [F9]";
-}
-
-void TestScriptRunner::progressDialog()
-{
-    QFETCH(QByteArray, linesBefore);
-    QFETCH(int, value);
-    QFETCH(QString, label);
-
-    struct Seen {
-        bool found = false;
-        bool visible = false;
-        Qt::WindowModality modality = Qt::NonModal;
-        QWidget *parent = nullptr;
-        QString title, label;
-        int value = -2, minimum = -2, maximum = -2;
-        bool stopButton = false;
-    } seen;
-    const QString script = writeScript(linesBefore + "@Idle [400]\n# after\n");
-    QTimer::singleShot(200, window.get(), [&] {
-        QProgressDialog *dialog = visibleProgressDialog();
-        if (!dialog)
-            return;
-        seen = {true, dialog->isVisible(), dialog->windowModality(), dialog->parentWidget(),
-                dialog->windowTitle(), dialog->labelText(), dialog->value(), dialog->minimum(),
-                dialog->maximum(), ModalWatcher::button(dialog, "Stop") != nullptr};
-    });
-    QCOMPARE(run(script), ScriptRunner::Finished);
-
-    QVERIFY(seen.found);
-    QCOMPARE(seen.modality, Qt::WindowModal);
-    QCOMPARE(seen.parent, window.get());
-    QCOMPARE(seen.title, QStringLiteral("Automotive test..."));
-    QCOMPARE(seen.minimum, 0);
-    QCOMPARE(seen.maximum, 100);
-    QVERIFY(seen.stopButton);
-    QCOMPARE(seen.value, value);
-    QCOMPARE(seen.label, label);
-    // The dialog goes with the run.
-    QVERIFY(progressDialogs().isEmpty());
-    controlFramesSent();
-}
-
-void TestScriptRunner::syntaxError_data()
-{
-    QTest::addColumn<QByteArray>("badLine");
-
-    QTest::newRow("directive without at sign") << QByteArray("Button [MENU]");
-    QTest::newRow("bare key name") << QByteArray("MENU");
-    QTest::newRow("binary garbage") << QByteArray("\x01\x02\xff\xfe\x00 junk \x7f", 12);
-    QTest::newRow("at sign not first") << QByteArray("x@Button [MENU]");
-}
-
-void TestScriptRunner::syntaxError()
-{
-    QFETCH(QByteArray, badLine);
-
-    const QString script = writeScript("@Monitor [3]\n@Button [MENU]\n" + badLine
-                                       + "\n@Button [DOWN]\n@Idle [2000]\n");
-    QElapsedTimer clock;
-    clock.start();
-    QCOMPARE(run(script), ScriptRunner::SyntaxError);
-    QVERIFY(clock.elapsed() < 2000);
-
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes.first().title, QString());
-    QCOMPARE(boxes.first().text, QStringLiteral("Syntax error"));
-    QCOMPARE(boxes.first().icon, QMessageBox::Warning);
-    QCOMPARE(boxes.first().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QVERIFY(boxes.first().progressVisible);
-    QVERIFY(progressDialogs().isEmpty());
-    // What was queued before the bad line still goes out, nothing after it.
-    QCOMPARE(hex(controlFramesSent()), QStringList({"83d00090"}));
-}
-
-void TestScriptRunner::stopEndsTheRunAfterTheWait()
-{
-    // Nobody answers at 20 to 25: every press there costs a time-out and a
-    // pause, so the queue outlasts the run.
-    const QString script = writeScript("@Monitor [20 21 22 23 24 25]\n@Button [MENU]\n"
-                                       "@Button [UP]\n@Idle [600]\n@Button [DOWN]\n");
-    QElapsedTimer clock;
-    clock.start();
-    qint64 stoppedAt = -1;
-    QTimer::singleShot(150, window.get(), [&] {
-        QProgressDialog *dialog = visibleProgressDialog();
-        if (dialog && ModalWatcher::click(dialog, "Stop"))
-            stoppedAt = clock.elapsed();
-    });
-    const ScriptRunner::Outcome outcome = run(script);
-    const qint64 took = clock.elapsed();
-    const int sentAtEnd = controlFramesInTrace().size();
-
-    QCOMPARE(outcome, ScriptRunner::Stopped);
-    QVERIFY2(stoppedAt >= 0 && stoppedAt < 600, qPrintable(QString::number(stoppedAt)));
-    // "Stop" waits for the wait.
-    QVERIFY2(took >= 600 && took < 3000, qPrintable(QString::number(took)));
-    QVERIFY(progressDialogs().isEmpty());
-    QVERIFY2(sentAtEnd < 12, qPrintable(QString::number(sentAtEnd)));
-
-    QStringList expected;
-    for (const QString &key : QStringList({"90", "91"})) {
-        for (const QString &sync : QStringList({"94", "95", "96", "97", "98", "99"}))
-            expected << sync + "d000" + key;
+    void openFailure()
+    {
+        const QString path = f->dir.filePath("no-such-script.txt");
+        QCOMPARE(runFile(path, {3}), ScriptRunner::OpenFailed);
+        QCOMPARE(boxes, QStringList({QStringLiteral("|Open file %1 failed|warning|after").arg(path)}));
+        QVERIFY(!progressDialog(false));
+        QCOMPARE(controlFrames(), QStringList());
     }
-    QCOMPARE(hex(controlFramesSent()), expected);
-    QCOMPARE(boxes.size(), 0);
-}
 
-void TestScriptRunner::queuedCommandsOutliveTheRun()
-{
-    const QString script = writeScript("@Monitor [20 21 22 23]\n@Button [MENU]\n");
-    QCOMPARE(run(script), ScriptRunner::Finished);
-    // The runner only queues: most of it is still waiting when it returns.
-    QVERIFY(controlFramesInTrace().size() < 4);
-    QCOMPARE(hex(controlFramesSent()),
-             QStringList({"94d00090", "95d00090", "96d00090", "97d00090"}));
-}
-
-void TestScriptRunner::longScript()
-{
-    // Past the dialog's maximum of 100 lines the run goes on to the end.
-    QByteArray text;
-    for (int i = 0; i < 250; ++i) {
-        if (i == 120)
-            text += "@Monitor [4]\n";
-        else if (i == 180)
-            text += "@Idle [30]\n";
-        else if (i == 230)
-            text += "@Button [F5]\n";
-        else
-            text += "# line " + QByteArray::number(i) + "\n";
+    void shippedExamples_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("targets");
+        QTest::newRow("walk-menu") << "walk-menu.txt" << 1;
+        QTest::newRow("switch-inputs") << "switch-inputs.txt" << 3;
     }
-    QCOMPARE(run(writeScript(text)), ScriptRunner::Finished);
-    QCOMPARE(hex(controlFramesSent()), QStringList({"84d0008c"}));
-    QCOMPARE(boxes.size(), 0);
-    QVERIFY(progressDialogs().isEmpty());
-}
 
-void TestScriptRunner::openFailure_data()
-{
-    QTest::addColumn<QString>("name"); // in the working directory
-
-    QTest::newRow("no such file") << "no-such-script.txt";
-    QTest::newRow("a directory") << "scripts.d";
-}
-
-void TestScriptRunner::openFailure()
-{
-    QFETCH(QString, name);
-
-    QVERIFY(QDir(f->dir.path()).mkpath("scripts.d"));
-    const QString path = f->dir.filePath(name);
-    QCOMPARE(run(path, {3}), ScriptRunner::OpenFailed);
-
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes.first().title, QString());
-    QCOMPARE(boxes.first().text, QStringLiteral("Open file %1 failed").arg(path));
-    QCOMPARE(boxes.first().icon, QMessageBox::Warning);
-    QCOMPARE(boxes.first().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QVERIFY(!boxes.first().progressVisible);
-    QVERIFY(progressDialogs().isEmpty());
-    QVERIFY(controlFramesSent().isEmpty());
-}
-
-
-void TestScriptRunner::shippedExamples_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<int>("targets");
-    QTest::newRow("walk-menu") << "walk-menu.txt" << 1;
-    QTest::newRow("switch-inputs") << "switch-inputs.txt" << 3;
-}
-
-// The examples in the README run to their end against the bus and press
-// every key they name on every monitor they name.
-void TestScriptRunner::shippedExamples()
-{
-    QFETCH(QString, file);
-    QFETCH(int, targets);
-    const QString path = QStringLiteral(KC_EXAMPLES_DIR "/") + file;
-    QFile script(path);
-    QVERIFY2(script.open(QIODevice::ReadOnly), qPrintable(path));
-    const int buttons = QString::fromUtf8(script.readAll()).count(QStringLiteral("\n@Button ["));
-
-    // Paced like a real line, so that the polls of a long run do not push
-    // its key presses out of the bounded trace.
-    f->bus.setBaud(9600);
-    const ScriptRunner::Outcome outcome = run(path);
-    const int sent = controlFramesSent().size();
-    f->bus.setBaud(0);
-    QCOMPARE(outcome, ScriptRunner::Finished);
-    QCOMPARE(boxes.size(), 0);
-    QCOMPARE(sent, buttons * targets);
-}
+    // The examples in the README run to their end against the bus and press
+    // every key they name on every monitor they name.
+    void shippedExamples()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, targets);
+        QFile script(QStringLiteral(KC_EXAMPLES_DIR "/") + file);
+        QVERIFY(script.open(QIODevice::ReadOnly));
+        const qsizetype buttons = QString::fromUtf8(script.readAll()).count(QStringLiteral("\n@Button ["));
+        // Paced like a real line, so that the polls of a long run do not push
+        // its key presses out of the bounded trace.
+        f->bus.setBaud(9600);
+        const ScriptRunner::Outcome outcome = runFile(script.fileName());
+        const qsizetype sent = controlFrames().size();
+        f->bus.setBaud(0);
+        QCOMPARE(outcome, ScriptRunner::Finished);
+        QCOMPARE(boxes, QStringList());
+        QCOMPARE(sent, buttons * targets);
+    }
+};
 
 QTEST_MAIN(TestScriptRunner)
 #include "tst_scriptrunner.moc"
