@@ -2,7 +2,6 @@
 
 #include "simbus.h"
 #include "simcommand.h"
-#include "simdemo.h"
 #include "simfault.h"
 #include "simscenario.h"
 
@@ -29,14 +28,10 @@ private slots:
     void busErrors();
     void failedLineChangesNothing();
     void addFields();
-    void setItems_data();
-    void setItems();
-    void settingsCommands();
     void statusAndHelpPrinted();
     void quitHandler();
     void scenarioReportsLines();
     void scenarioWaitsAndCancels();
-    void demoBus();
     void garbageLinesNeverCrash();
 };
 
@@ -46,11 +41,8 @@ void TestSimCommands::tokenize_data()
     QTest::addColumn<QStringList>("words");
 
     QTest::newRow("plain") << "add 5 power=on" << QStringList{"add", "5", "power=on"};
-    QTest::newRow("blanks and tabs") << "  set\t5   sn  X  " << QStringList{"set", "5", "sn", "X"};
     QTest::newRow("comment") << "power 5 off # later" << QStringList{"power", "5", "off"};
-    QTest::newRow("comment only") << "# nothing" << QStringList{};
     QTest::newRow("quoted blank") << "set 5 sn \"KV 01\"" << QStringList{"set", "5", "sn", "KV 01"};
-    QTest::newRow("quote in key=value") << "add 5 sn=\"A B\" power=on" << QStringList{"add", "5", "sn=A B", "power=on"};
     QTest::newRow("hash inside quotes") << "set 5 sn \"#1\"" << QStringList{"set", "5", "sn", "#1"};
     QTest::newRow("empty quotes") << "set 5 sn \"\"" << QStringList{"set", "5", "sn", ""};
 }
@@ -73,16 +65,12 @@ void TestSimCommands::numbers_data()
 
     QTest::newRow("decimal") << "42" << true << qint64(42) << 42;
     QTest::newRow("hex") << "0x1F" << true << qint64(31) << -1;
-    QTest::newRow("negative") << "-10" << true << qint64(-10) << -1;
     QTest::newRow("seconds") << "2s" << false << qint64(0) << 2000;
     QTest::newRow("milliseconds") << "250ms" << false << qint64(0) << 250;
     QTest::newRow("empty hex") << "0x" << false << qint64(0) << -1;
-    QTest::newRow("double sign") << "--1" << false << qint64(0) << -1;
-    QTest::newRow("plus") << "+5" << false << qint64(0) << -1;
     QTest::newRow("letters") << "12ab" << false << qint64(0) << -1;
     QTest::newRow("huge") << "99999999999999999999" << false << qint64(0) << -1;
     QTest::newRow("over an hour") << "3601s" << false << qint64(0) << -1;
-    QTest::newRow("unit only") << "ms" << false << qint64(0) << -1;
 }
 
 void TestSimCommands::numbers()
@@ -110,13 +98,10 @@ void TestSimCommands::addresses_data()
     QTest::newRow("range") << "3-6" << QList<int>{3, 4, 5, 6} << false;
     QTest::newRow("list") << "9,1,0x10" << QList<int>{9, 1, 16} << false;
     QTest::newRow("list with range, no duplicates") << "1,2-3,2" << QList<int>{1, 2, 3} << false;
-    QTest::newRow("edges") << "1,126" << QList<int>{1, 126} << false;
     QTest::newRow("all") << "ALL" << QList<int>{} << true;
     QTest::newRow("zero") << "0" << QList<int>{} << false;
     QTest::newRow("127") << "127" << QList<int>{} << false;
     QTest::newRow("reversed") << "6-3" << QList<int>{} << false;
-    QTest::newRow("open range") << "3-" << QList<int>{} << false;
-    QTest::newRow("word") << "five" << QList<int>{} << false;
 }
 
 void TestSimCommands::addresses()
@@ -124,20 +109,13 @@ void TestSimCommands::addresses()
     QFETCH(QString, word);
     QFETCH(QList<int>, expected);
     QFETCH(bool, all);
-
     QList<quint8> got;
     bool gotAll = false;
     QString error;
-    const bool ok = SimCommand::parseAddresses(word, &got, &gotAll, &error);
-    QCOMPARE(ok, all || !expected.isEmpty());
+    QCOMPARE(SimCommand::parseAddresses(word, &got, &gotAll, &error), all || !expected.isEmpty());
     QCOMPARE(gotAll, all);
-    QList<int> asInts;
-    for (quint8 a : got)
-        asInts << a;
-    if (ok)
-        QCOMPARE(asInts, expected);
-    else
-        QVERIFY(error.contains(word));
+    QCOMPARE(QList<int>(got.cbegin(), got.cend()), expected);
+    QCOMPARE(error.contains(word), !all && expected.isEmpty()); // a refusal names the word
 }
 
 void TestSimCommands::faultRoundTrip_data()
@@ -152,12 +130,10 @@ void TestSimCommands::faultRoundTrip_data()
     QTest::newRow("noise default") << "noise" << int(SimFault::Noise) << SimFault::DefaultNoiseBytes << "noise 3";
     QTest::newRow("split 25") << "split 25ms" << int(SimFault::Split) << 25 << "split 25";
     QTest::newRow("late default") << "late" << int(SimFault::Late) << SimFault::DefaultLateMs << "late 800";
-    QTest::newRow("late 2s") << "late 2s" << int(SimFault::Late) << 2000 << "late 2000";
     QTest::newRow("badalarm") << "badalarm 0x0B" << int(SimFault::BadAlarm) << 0x0B << "badalarm 0x0b";
     QTest::newRow("wrongitem") << "wrongitem" << int(SimFault::WrongItem) << 0 << "wrongitem";
     QTest::newRow("noquery") << "noquery" << int(SimFault::NoQueries) << 0 << "noquery";
     QTest::newRow("dies 30 s") << "dies-after 30s" << int(SimFault::DiesAfterMs) << 30000 << "dies-after 30s";
-    QTest::newRow("dies 1500 ms") << "dies-after 1500ms" << int(SimFault::DiesAfterMs) << 1500 << "dies-after 1500ms";
     QTest::newRow("dies 20 polls") << "dies-after 20 polls" << int(SimFault::DiesAfterPolls) << 20 << "dies-after 20 polls";
 }
 
@@ -167,16 +143,13 @@ void TestSimCommands::faultRoundTrip()
     QFETCH(int, kind);
     QFETCH(int, value);
     QFETCH(QString, canonical);
-
-    const std::optional<SimFault> fault = SimFault::parse(text.split(QLatin1Char(' ')));
-    QVERIFY(fault);
-    QCOMPARE(int(fault->kind), kind);
-    QCOMPARE(fault->value, value);
-    QCOMPARE(fault->toString(), canonical);
-    const std::optional<SimFault> again = SimFault::parse(canonical.split(QLatin1Char(' ')));
-    QVERIFY(again);
-    QCOMPARE(int(again->kind), kind);
-    QCOMPARE(again->value, value);
+    for (const QString &t : {text, canonical}) { // the canonical form reads back the same
+        const std::optional<SimFault> fault = SimFault::parse(t.split(QLatin1Char(' ')));
+        QVERIFY(fault);
+        QCOMPARE(int(fault->kind), kind);
+        QCOMPARE(fault->value, value);
+        QCOMPARE(fault->toString(), canonical);
+    }
 }
 
 void TestSimCommands::syntaxErrors_data()
@@ -186,43 +159,31 @@ void TestSimCommands::syntaxErrors_data()
 
     QTest::newRow("unknown verb") << "frob 5" << "unknown command 'frob'";
     QTest::newRow("address 0") << "add 0" << "bad address '0'";
-    QTest::newRow("address 127") << "power 127 on" << "bad address '127'";
     QTest::newRow("add all") << "add all" << "'all' is not an address";
     QTest::newRow("missing address") << "remove" << "missing argument";
     QTest::newRow("power word") << "power 5 maybe" << "power must be on or off";
-    QTest::newRow("add power word") << "add 5 power=maybe" << "power must be on or off";
     QTest::newRow("add unknown field") << "add 5 colour=red" << "unknown field 'colour'";
     QTest::newRow("add no value") << "add 5 sn" << "expected key=value";
     QTest::newRow("add rotary count") << "add 5 rotary=1,2,3" << "five levels";
-    QTest::newRow("add rotary range") << "add 5 rotary=1,2,3,4,200" << "bad rotary level '200'";
     QTest::newRow("add boards odd") << "add 5 boards=123" << "bad board versions";
-    QTest::newRow("add boards long") << "add 5 boards=0102030405060708090A0B" << "bad board versions";
-    QTest::newRow("add input range") << "add 5 input=256" << "bad input '256'";
-    QTest::newRow("wide character") << QString::fromUtf8("add 5 sn=K\u20AC") << "not 8-bit";
     QTest::newRow("alarm range") << "alarm 5 0x100" << "bad alarm byte '0x100'";
-    QTest::newRow("alarm word") << "alarm 5 loud" << "bad alarm byte 'loud'";
     QTest::newRow("set no item") << "set 5" << "set needs an item";
     QTest::newRow("set unknown item") << "set 5 colour 3" << "unknown item 'colour'";
     QTest::newRow("set no value") << "set 5 sn" << "set sn needs a value";
-    QTest::newRow("set two words") << "set 5 sn A B" << "quote a text with blanks";
     QTest::newRow("set rotary index") << "set 5 rotary 6 1" << "bad rotary number '6'";
-    QTest::newRow("set rotary level") << "set 5 rotary 1 -129" << "bad rotary level '-129'";
     QTest::newRow("set functions") << "set 5 functions 0x100000000" << "bad functions";
     QTest::newRow("unterminated quote") << "set 5 sn \"open" << "unterminated quote";
     QTest::newRow("unknown key") << "key 5 TURBO" << "unknown key 'TURBO'";
     QTest::newRow("fault kind") << "fault 5 explode" << "unknown fault 'explode'";
-    QTest::newRow("fault no kind") << "fault 5" << "missing argument";
     QTest::newRow("fault late negative") << "fault 5 late -3" << "bad late value '-3'";
     QTest::newRow("fault noise zero") << "fault 5 noise 0" << "bad noise value '0'";
     QTest::newRow("fault silence arg") << "fault 5 silence 3" << "takes no argument";
     QTest::newRow("dies without unit") << "fault 5 dies-after 20" << "dies-after needs a time or a poll count";
-    QTest::newRow("dies bad unit") << "fault 5 dies-after 20 hours" << "dies-after needs a time or a poll count";
     QTest::newRow("wait word") << "wait soon" << "bad time 'soon'";
     QTest::newRow("trace word") << "trace loud" << "trace must be on or off";
     QTest::newRow("baud too low") << "baud 10" << "bad baud rate '10'";
     QTest::newRow("turnaround too long") << "turnaround 11s" << "bad turnaround '11s'";
     QTest::newRow("vanish argument") << "vanish now" << "too many arguments";
-    QTest::newRow("status two") << "status 1 2" << "too many arguments";
 }
 
 void TestSimCommands::syntaxErrors()
@@ -247,10 +208,8 @@ void TestSimCommands::busErrors_data()
     QTest::addColumn<QString>("message");
 
     QTest::newRow("no monitor") << QStringList{} << "power 9 on" << "no monitor at address 9";
-    QTest::newRow("no monitor in list") << QStringList{"add 5"} << "alarm 5,9 0x08" << "no monitor at address 9";
     QTest::newRow("already there") << QStringList{"add 5"} << "add 4-6" << "address 5 already has a monitor";
     QTest::newRow("wait on stdin") << QStringList{} << "wait 10" << "only works in scenario files";
-    QTest::newRow("status of nobody") << QStringList{"add 5"} << "status 6" << "no monitor at address 6";
     QTest::newRow("reappear unvanished") << QStringList{} << "reappear" << "has not vanished";
     QTest::newRow("vanish while stopped") << QStringList{} << "vanish" << "no device to vanish";
 }
@@ -272,12 +231,11 @@ void TestSimCommands::busErrors()
 
 void TestSimCommands::failedLineChangesNothing()
 {
+    // Every named address is checked before any monitor changes.
     SimBus bus;
-    QVERIFY(bus.command(QStringLiteral("add 5 power=off")));
-    QVERIFY(bus.command(QStringLiteral("add 7 power=off")));
+    QVERIFY(bus.command(QStringLiteral("add 5,7 power=off")));
     QVERIFY(!bus.command(QStringLiteral("power 5,6,7 on")));
-    QVERIFY(!bus.monitor(5)->power);
-    QVERIFY(!bus.monitor(7)->power);
+    QVERIFY(!bus.monitor(5)->power && !bus.monitor(7)->power);
     QVERIFY(!bus.command(QStringLiteral("add 8-10,7")));
     QCOMPARE(bus.addresses(), (QList<quint8>{5, 7}));
     QVERIFY(bus.command(QStringLiteral("power all on")));
@@ -285,98 +243,26 @@ void TestSimCommands::failedLineChangesNothing()
     QVERIFY(bus.command(QStringLiteral("remove all")));
     QVERIFY(bus.addresses().isEmpty());
     QVERIFY(bus.command(QStringLiteral("fault all silence"))); // nobody left: nothing to do
+    QVERIFY(bus.command(QStringLiteral("   # only a comment")));
 }
 
 void TestSimCommands::addFields()
 {
+    // What the line shows of each field is checked through the
+    // pseudo-terminal; here the report flags and the defaults.
     SimBus bus;
-    QVERIFY(bus.command(QStringLiteral(
-        "add 7 power=off sn=\"AB 12\" version=9.9 input=3 mode=12 alarm=0x10 rotary=1,-2,3,-4,5 "
-        "functions=0x80000001 boards=0102 timecode=TC1")));
+    QVERIFY(bus.command(QStringLiteral("add 7 power=off alarm=0x10 sn=\"AB 12\" boards=0102")));
     const SimMonitorState s = *bus.monitor(7);
-    QCOMPARE(int(s.address), 7);
-    QVERIFY(!s.power);
+    QVERIFY(s.alarmDue && !s.updateDue);
     QCOMPARE(s.serialNumber, QStringLiteral("AB 12"));
-    QCOMPARE(s.version, QStringLiteral("9.9"));
-    QCOMPARE(int(s.input), 3);
-    QCOMPARE(int(s.mode), 12);
-    QCOMPARE(int(s.alarm), 0x10);
-    QVERIFY(s.alarmDue);
-    QVERIFY(!s.updateDue);
-    QCOMPARE(s.rotary, (std::array<qint8, 5>{1, -2, 3, -4, 5}));
-    QCOMPARE(s.functions, 0x80000001u);
     QCOMPARE(s.boardVersions, QByteArray::fromHex("01020000000000000000"));
-    QCOMPARE(s.timeCode, QStringLiteral("TC1"));
-
-    // Defaults, and a range of addresses in one line.
     QVERIFY(bus.command(QStringLiteral("add 10-12")));
     for (quint8 a : {10, 11, 12}) {
         const SimMonitorState d = *bus.monitor(a);
-        QVERIFY(d.power);
-        QVERIFY(d.alarmDue && d.updateDue);
+        QVERIFY(d.power && d.alarmDue && d.updateDue);
         QCOMPARE(int(d.changedMask), 0x3F);
         QCOMPARE(d.serialNumber, QStringLiteral("KV%1").arg(a, 4, 10, QLatin1Char('0')));
-        QCOMPARE(d.boardVersions.size(), 10);
     }
-}
-
-void TestSimCommands::setItems_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<int>("changed");
-
-    QTest::newRow("sn") << "set 5 sn NEW1" << 0x01;
-    QTest::newRow("version") << "set 5 version 4.0" << 0x02;
-    QTest::newRow("input") << "set 5 input 8" << 0x04;
-    QTest::newRow("mode") << "set 5 mode 20" << 0x04;
-    QTest::newRow("rotary") << "set 5 rotary 5 -7" << 0x08;
-    QTest::newRow("functions") << "set 5 functions 0xFFFFFFFF" << 0x10;
-    QTest::newRow("boards") << "set 5 boards 0x0A0B" << 0x20;
-    QTest::newRow("timecode") << "set 5 timecode 01:00:00:00" << 0x00;
-}
-
-void TestSimCommands::setItems()
-{
-    QFETCH(QString, line);
-    QFETCH(int, changed);
-
-    // A monitor with nothing left to report.
-    SimBus bus;
-    SimMonitorState start = SimMonitor::defaultState(5);
-    start.power = false;
-    QVERIFY(bus.addMonitor(start));
-    QCOMPARE(int(bus.monitor(5)->changedMask), 0);
-
-    QVERIFY(bus.command(line));
-    const SimMonitorState s = *bus.monitor(5);
-    QCOMPARE(int(s.changedMask), changed);
-    QCOMPARE(s.updateDue, changed != 0);
-    switch (changed) {
-    case 0x01: QCOMPARE(s.serialNumber, QStringLiteral("NEW1")); break;
-    case 0x02: QCOMPARE(s.version, QStringLiteral("4.0")); break;
-    case 0x04: QVERIFY(s.input == 8 || s.mode == 20); break;
-    case 0x08: QCOMPARE(int(s.rotary[4]), -7); break;
-    case 0x10: QCOMPARE(s.functions, 0xFFFFFFFFu); break;
-    case 0x20: QCOMPARE(s.boardVersions, QByteArray::fromHex("0A0B0000000000000000")); break;
-    default: QCOMPARE(s.timeCode, QStringLiteral("01:00:00:00")); break;
-    }
-}
-
-void TestSimCommands::settingsCommands()
-{
-    SimBus bus;
-    QVERIFY(bus.command(QStringLiteral("baud 115200")));
-    QCOMPARE(bus.baud(), 115200);
-    QVERIFY(bus.command(QStringLiteral("baud 0")));
-    QCOMPARE(bus.baud(), 0);
-    QVERIFY(bus.command(QStringLiteral("turnaround 2s")));
-    QCOMPARE(bus.turnaround(), 2000);
-    QVERIFY(bus.command(QStringLiteral("trace on")));
-    QVERIFY(bus.traceOutput());
-    QVERIFY(bus.command(QStringLiteral("TRACE OFF")));
-    QVERIFY(!bus.traceOutput());
-    QVERIFY(bus.command(QStringLiteral("   # only a comment")));
-    QVERIFY(bus.command(QString()));
 }
 
 void TestSimCommands::statusAndHelpPrinted()
@@ -390,19 +276,13 @@ void TestSimCommands::statusAndHelpPrinted()
     QVERIFY(bus.command(QStringLiteral("status")));
     QCOMPARE(lines.size(), 3);
     QVERIFY(lines.at(0).startsWith(QLatin1String("bus (stopped)")));
-    QVERIFY(lines.at(1).contains(QLatin1String("  3 on  alarm=0x08 due=alarm,update")));
-    QVERIFY(lines.at(1).contains(QLatin1String("sn=KV10A003")));
-    QVERIFY(lines.at(2).contains(QLatin1String("  4 off")));
-    QVERIFY(lines.at(2).contains(QLatin1String("fault=\"late 900\"")));
-
+    QVERIFY(lines.at(1).contains(QLatin1String("  3 on  alarm=0x08 due=alarm,update")) && lines.at(1).contains(QLatin1String("sn=KV10A003")));
+    QVERIFY(lines.at(2).contains(QLatin1String("  4 off")) && lines.at(2).contains(QLatin1String("fault=\"late 900\"")));
     lines.clear();
     QVERIFY(bus.command(QStringLiteral("status 4")));
     QCOMPARE(lines.size(), 2);
-    QVERIFY(lines.at(1).startsWith(QLatin1String("  4 off")));
-
     lines.clear();
     QVERIFY(bus.command(QStringLiteral("help")));
-    QVERIFY(lines.size() > 5);
     QVERIFY(lines.join(QLatin1Char('\n')).contains(QLatin1String("dies-after")));
 }
 
@@ -427,13 +307,11 @@ void TestSimCommands::scenarioReportsLines()
     const QString path = dir.filePath(QStringLiteral("story.sim"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("# a short story\n"
-               "add 5 sn=KV0005\n"
-               "\n"
-               "frobnicate 5\n"            // 4: syntax, refused on loading
-               "power 9 off\n"             // 5: no such monitor, refused when played
+    file.write("# a short story\nadd 5 sn=KV0005\n\n"
+               "frobnicate 5\n"      // 4: refused on loading
+               "power 9 off\n"       // 5: no such monitor, refused when played
                "alarm 5 0x08   # muted\n"
-               "set 5 rotary 9 0\n"        // 7: syntax
+               "set 5 rotary 9 0\n"  // 7: refused on loading
                "fault 5 late 900\n");
     file.close();
 
@@ -441,26 +319,19 @@ void TestSimCommands::scenarioReportsLines()
     QString error;
     QVERIFY(scenario.load(path, &error));
     QCOMPARE(scenario.lineCount(), 4);
-    const QStringList loadErrors = scenario.errors();
-    QCOMPARE(loadErrors.size(), 2);
-    QVERIFY2(loadErrors.at(0).startsWith(path + QStringLiteral(":4: unknown command 'frobnicate'")),
-             qPrintable(loadErrors.at(0)));
-    QVERIFY(loadErrors.at(0).endsWith(QLatin1String("'frobnicate 5'")));
-    QVERIFY2(loadErrors.at(1).startsWith(path + QStringLiteral(":7: bad rotary number '9'")),
-             qPrintable(loadErrors.at(1)));
-
+    QCOMPARE(scenario.errors().size(), 2);
+    QVERIFY(scenario.errors().at(0).startsWith(path + QStringLiteral(":4: unknown command 'frobnicate'")));
+    QVERIFY(scenario.errors().at(0).endsWith(QLatin1String("'frobnicate 5'")));
+    QVERIFY(scenario.errors().at(1).startsWith(path + QStringLiteral(":7: bad rotary number '9'")));
     SimBus bus;
     QStringList playErrors;
     QCOMPARE(scenario.play(bus, [&](const QString &e) { playErrors << e; }), 1);
     QCOMPARE(playErrors.size(), 1);
-    QVERIFY2(playErrors.at(0).startsWith(path + QStringLiteral(":5: no monitor at address 9")),
-             qPrintable(playErrors.at(0)));
+    QVERIFY(playErrors.at(0).startsWith(path + QStringLiteral(":5: no monitor at address 9")));
     // The good lines took effect, in order.
     QCOMPARE(int(bus.monitor(5)->alarm), 0x08);
     QCOMPARE(bus.monitor(5)->fault.toString(), QStringLiteral("late 900"));
-
-    SimScenario missing;
-    QVERIFY(!missing.load(dir.filePath(QStringLiteral("absent.sim")), &error));
+    QVERIFY(!SimScenario().load(dir.filePath(QStringLiteral("absent.sim")), &error));
     QVERIFY(error.contains(QLatin1String("absent.sim")));
 }
 
@@ -487,30 +358,6 @@ void TestSimCommands::scenarioWaitsAndCancels()
     QVERIFY(bus.monitor(6).has_value()); // the line after the wait never ran
 }
 
-void TestSimCommands::demoBus()
-{
-    SimScenario demo;
-    demo.setText(QStringLiteral("demo"), SimDemo::script());
-    QVERIFY2(demo.errors().isEmpty(), qPrintable(demo.errors().join('\n')));
-    SimBus bus;
-    QCOMPARE(demo.play(bus, nullptr), 0);
-    const QList<quint8> addresses = bus.addresses();
-    QVERIFY(addresses.size() >= 10 && addresses.size() <= 14);
-    int muted = 0;
-    int off = 0;
-    int dying = 0;
-    for (quint8 a : addresses) {
-        const SimMonitorState s = *bus.monitor(a);
-        muted += s.alarm == 0x08;
-        off += !s.power;
-        dying += s.fault.kind == SimFault::DiesAfterMs && s.fault.value >= 10000;
-        QVERIFY(!s.serialNumber.isEmpty());
-    }
-    QCOMPARE(muted, 1);
-    QCOMPARE(off, 1);
-    QCOMPARE(dying, 1);
-}
-
 void TestSimCommands::garbageLinesNeverCrash()
 {
     // Lines of random words and bytes: every one gets an answer, and every
@@ -529,8 +376,6 @@ void TestSimCommands::garbageLinesNeverCrash()
             line += words.at(int(random() % words.size()));
             line += (random() % 4) ? QStringLiteral(" ") : QString();
         }
-        if (line.contains(QLatin1String("vanish")) || line.contains(QLatin1String("quit")))
-            continue;
         QString error;
         if (!bus.command(line, &error)) {
             ++refused;

@@ -1,0 +1,140 @@
+#include "transportrig.h"
+
+#include "rscmd.h"
+#include "serialsettings.h"
+#include "settingsfile.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QTest>
+
+#include <mutex>
+#include <sys/resource.h>
+
+Rig::Rig(const QList<int> &monitors, int totalTimeoutMs)
+    : m_previousDir(QDir::currentPath())
+{
+    valid = m_dir.isValid() && QDir::setCurrent(m_dir.path()) && bus.start();
+    for (int a : monitors)
+        valid = bus.addMonitor(quint8(a)) && valid;
+    if (totalTimeoutMs >= 0) {
+        SerialSettings s;
+        s.port = bus.devicePath();
+        s.totalTimeout = totalTimeoutMs;
+        s.write();
+    }
+    thread.setOpenFailureHandler([this](const QString &name) { openFailures << name; });
+    QObject::connect(&thread, &RSThread::cmdDone, &m_receiver, [this](RSCmd *cmd) {
+        events << Event{Event::Done, cmd->address, cmd->code, cmd->status, cmd->reply};
+        delete cmd;
+    });
+    QObject::connect(&thread, &RSThread::searchingAddressChanged, &m_receiver,
+                     [this](quint8 a) { events << Event{Event::Searching, a, 0, 0, {}}; });
+    QObject::connect(&thread, &RSThread::searchDone, &m_receiver,
+                     [this] { events << Event{Event::SearchDone, 0, 0, 0, {}}; });
+}
+
+Rig::~Rig()
+{
+    thread.stopBus();
+    QCoreApplication::sendPostedEvents();
+    bus.stop();
+    QDir::setCurrent(m_previousDir);
+}
+
+void Rig::writeSetting(const char *key, const QVariant &value)
+{
+    QSettings(QLatin1String(SettingsFileName), QSettings::IniFormat)
+        .setValue(QLatin1String(SerialSettings::Group) + QLatin1Char('/') + QLatin1String(key), value);
+}
+
+QList<Rig::Event> Rig::of(Event::Kind kind) const
+{
+    QList<Event> list;
+    std::copy_if(events.cbegin(), events.cend(), std::back_inserter(list),
+                 [kind](const Event &e) { return e.kind == kind; });
+    return list;
+}
+
+QList<int> Rig::searched() const
+{
+    QList<int> list;
+    for (const Event &e : of(Event::Searching))
+        list << e.address;
+    return list;
+}
+
+QList<SimTraceEntry> Rig::requests() const
+{
+    QList<SimTraceEntry> list;
+    for (const SimTraceEntry &e : bus.trace()) {
+        if (e.kind == SimTraceEntry::Request)
+            list << e;
+    }
+    return list;
+}
+
+void Rig::waitForQuietLine(int quietMs)
+{
+    for (int last = -1; bus.requestCount() != last;) {
+        last = bus.requestCount();
+        QTest::qWait(quietMs);
+    }
+}
+
+QList<int> range(int first, int last)
+{
+    QList<int> list;
+    for (int i = first; i <= last; ++i)
+        list << i;
+    return list;
+}
+
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+double msBetween(SimBus::Clock::time_point a, SimBus::Clock::time_point b)
+{
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+QByteArray echoFrame(int address)
+{
+    return QByteArray(1, char(0x80 | address)) + char(0x80);
+}
+
+namespace {
+std::mutex warningsMutex;
+QStringList warnings;
+QtMessageHandler previousHandler = nullptr;
+} // namespace
+
+void watchWarnings()
+{
+    previousHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+        if (type != QtDebugMsg && type != QtInfoMsg) {
+            std::lock_guard<std::mutex> lock(warningsMutex);
+            warnings << text;
+        }
+        if (previousHandler)
+            previousHandler(type, context, text);
+    });
+}
+
+QStringList takeWarnings(bool threadOnly)
+{
+    std::lock_guard<std::mutex> lock(warningsMutex);
+    QStringList taken;
+    taken.swap(warnings);
+    // What a port or notifier used from the wrong thread says: "Socket
+    // notifiers cannot be enabled or disabled from another thread", "Cannot
+    // move to target thread", "Timers cannot be stopped from another thread".
+    if (threadOnly)
+        taken = taken.filter(QRegularExpression(QStringLiteral("thread|notifier"),
+                                                QRegularExpression::CaseInsensitiveOption));
+    return taken;
+}

@@ -1,0 +1,57 @@
+#ifndef TRANSPORTRIG_H
+#define TRANSPORTRIG_H
+
+#include "rsthread.h"
+#include "simbus.h"
+
+#include <QTemporaryDir>
+#include <QVariant>
+
+// One test's world: a working directory of its own (for "mc422.ini"), a
+// simulated bus on a fresh pseudo-terminal, a transport, and what its three
+// signals delivered to the main thread, in order. Commands handed over by
+// cmdDone are copied and deleted at once, as the supervisor takes them.
+class Rig
+{
+public:
+    struct Event {
+        enum Kind { Searching, SearchDone, Done } kind;
+        int address, code, status;
+        QByteArray reply;
+    };
+
+    // Monitors on the simulated bus, and settings pointing at it with this
+    // time-out (no settings file at all when negative).
+    explicit Rig(const QList<int> &monitors = {}, int totalTimeoutMs = 50);
+    ~Rig(); // stops the transport, delivers what is pending, leaves the directory
+
+    static void writeSetting(const char *key, const QVariant &value);
+    QList<Event> of(Event::Kind kind) const;
+    QList<Event> done() const { return of(Event::Done); }
+    QList<int> searched() const;
+    QList<SimTraceEntry> requests() const; // request frames the bus saw, oldest first
+    void waitForQuietLine(int quietMs);
+
+    bool valid = false;
+    SimBus bus;
+    RSThread thread;
+    QList<Event> events;
+    QStringList openFailures;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previousDir;
+    QObject m_receiver; // makes the signals arrive queued, in the main thread
+};
+
+QList<int> range(int first, int last);
+double cpuSeconds(); // used by this process so far, user and system
+double msBetween(SimBus::Clock::time_point a, SimBus::Clock::time_point b);
+QByteArray echoFrame(int address);
+
+// Records every warning from any thread and still passes it on (so that
+// QTest::ignoreMessage works). takeWarnings() returns and forgets them.
+void watchWarnings();
+QStringList takeWarnings(bool threadOnly = false);
+
+#endif // TRANSPORTRIG_H

@@ -1,0 +1,624 @@
+// The transport against simulated monitors on a real pseudo-terminal: the
+// settings it opens the port with, its life cycle, the search, the order of
+// search, queue and polls, replies that arrive damaged, late or in pieces,
+// frames that expect no reply, the idle worker and a vanished device.
+#include "alarmcmd.h"
+#include "cmonitor.h"
+#include "controlcmd.h"
+#include "querycmd.h"
+#include "serialsettings.h"
+#include "settingsfile.h"
+#include "transportrig.h"
+#include "umdcmd.h"
+
+#include <QtTest>
+
+#include <memory>
+
+using Event = Rig::Event;
+
+namespace {
+
+QList<int> indexes(const SerialSettings &s)
+{
+    return {s.baudRateIndex, s.dataBitsIndex, s.stopBitsIndex, s.parityIndex, s.flowControlIndex, s.totalTimeout};
+}
+
+template<typename F>
+QList<int> translated(F forIndex, const QList<int> &stored)
+{
+    QList<int> values;
+    for (int i : stored)
+        values << int(forIndex(i));
+    return values;
+}
+
+} // namespace
+
+class TestTransport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { watchWarnings(); }
+    void cleanup()
+    {
+        // Complaints about the port or its notifiers surface once events run.
+        QTest::qWait(20);
+        const QStringList bad = takeWarnings(true);
+        QVERIFY2(bad.isEmpty(), qPrintable(bad.join(QLatin1Char('\n'))));
+    }
+
+    void readAndWriteSettings_data();
+    void readAndWriteSettings();
+    void translation();
+    void portThatCannotBeOpened_data();
+    void portThatCannotBeOpened();
+    void settingsAreReadAtEveryStartOnly();
+    void stopWhileStopped();
+    void restartsAndDestruction();
+    void monitorList();
+    void searchThenQueuedCommands();
+    void cancelSearch();
+    void replies_data();
+    void replies();
+    void lateReplyDoesNotLeak();
+    void umdAndAddressZero();
+    void pollOrderAndRemovals();
+    void zeroTotalTimeout_data();
+    void zeroTotalTimeout();
+    void idleWorker();
+    void vanishedDevice();
+};
+
+void TestTransport::readAndWriteSettings_data()
+{
+    QTest::addColumn<QByteArray>("ini"); // empty: no file at all
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QList<int>>("stored"); // baud, data, stop, parity, flow, time-out
+
+    const QList<int> defaults{12, 3, 0, 0, 0, 500};
+    QTest::newRow("no file") << QByteArray() << "COM1" << defaults;
+    QTest::newRow("other groups only") << QByteArray("[alarm]\nmute=false\n") << "COM1" << defaults;
+    // The keys exactly as the link dialog and operators' files spell them.
+    QTest::newRow("stored") << QByteArray("[serial]\nport=/dev/ttyUSB3\nboaudrate=19\ndatabits=2\n"
+                                          "stopbits=1\nparity=4\nflowcontrol=2\ntotaltimeout=250\n")
+                            << "/dev/ttyUSB3" << QList<int>{19, 2, 1, 4, 2, 250};
+    QTest::newRow("not numbers") << QByteArray("[serial]\nboaudrate=fast\ndatabits=\nstopbits=x1\n"
+                                               "parity=even\nflowcontrol=yes\ntotaltimeout=500ms\n")
+                                 << "COM1" << QList<int>{0, 0, 0, 0, 0, 0};
+}
+
+void TestTransport::readAndWriteSettings()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QString, port);
+    QFETCH(QList<int>, stored);
+    Rig rig({}, -1);
+    QVERIFY(rig.valid);
+    QFile file{QLatin1String(SettingsFileName)};
+    if (!ini.isEmpty())
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(ini) == ini.size() && file.flush());
+    const SerialSettings s = SerialSettings::read();
+    QCOMPARE(s.port, port);
+    QCOMPARE(indexes(s), stored);
+    QCOMPARE(file.exists(), !ini.isEmpty()); // reading creates nothing
+
+    // Every key is written, and read back as written.
+    file.remove();
+    s.write();
+    QCOMPARE(SerialSettings::read().port, port);
+    QCOMPARE(indexes(SerialSettings::read()), stored);
+}
+
+void TestTransport::translation()
+{
+    // Outside its table a stored number goes to QSerialPort as it is, or as
+    // an unknown value of the type when the type cannot hold it.
+    QCOMPARE(translated(SerialSettings::baudRateForIndex, range(-1, 22) << 9600),
+             (QList<int>{-1, 50, 75, 110, 134, 150, 200, 300, 600, 1200, 1800, 2400, 4800, 9600,
+                         14400, 19200, 38400, 56000, 57600, 76800, 115200, 128000, 256000, 22, 9600}));
+    QCOMPARE(translated(SerialSettings::dataBitsForIndex, {0, 1, 2, 3, 4, -1, 1000}),
+             (QList<int>{QSerialPort::Data5, QSerialPort::Data6, QSerialPort::Data7, QSerialPort::Data8, 4, 0, 0}));
+    QCOMPARE(translated(SerialSettings::stopBitsForIndex, {0, 1, 2, 3, 9}),
+             (QList<int>{QSerialPort::OneStop, QSerialPort::OneAndHalfStop, QSerialPort::TwoStop, 3, 0}));
+    QCOMPARE(translated(SerialSettings::parityForIndex, {0, 1, 2, 3, 4, 6, -7}),
+             (QList<int>{QSerialPort::NoParity, QSerialPort::OddParity, QSerialPort::EvenParity,
+                         QSerialPort::MarkParity, QSerialPort::SpaceParity, 6, 1}));
+    QCOMPARE(translated(SerialSettings::flowControlForIndex, {0, 1, 2, 3, 77}),
+             (QList<int>{QSerialPort::NoFlowControl, QSerialPort::HardwareControl,
+                         QSerialPort::SoftwareControl, 3, 3}));
+}
+
+void TestTransport::portThatCannotBeOpened_data()
+{
+    // Empty: no settings file; "busy": the bus, already open; "-3": the bus
+    // with that baud-rate index, which the port refuses.
+    QTest::addColumn<QString>("port");
+    QTest::newRow("no settings file") << "";
+    QTest::newRow("missing device") << "/nonexistent/tty";
+    QTest::newRow("in use by another transport") << "busy";
+    QTest::newRow("negative baud-rate index") << "-3";
+}
+
+void TestTransport::portThatCannotBeOpened()
+{
+    QFETCH(QString, port);
+    Rig rig({}, port.isEmpty() ? -1 : 50);
+    QVERIFY(rig.valid);
+    RSThread holder;
+    if (port == QLatin1String("busy")) {
+        QVERIFY(holder.startBus()); // opens the device exclusively
+        port = rig.bus.devicePath();
+    } else if (port == QLatin1String("-3")) {
+        Rig::writeSetting(SerialSettings::BaudRateKey, -3);
+        port = rig.bus.devicePath();
+    } else if (port.isEmpty()) {
+        port = QStringLiteral("COM1"); // the default, no device on this system
+    } else {
+        Rig::writeSetting(SerialSettings::PortKey, port);
+    }
+    QVERIFY(!rig.thread.startBus());
+    QVERIFY(!rig.thread.isRunning());
+    QCOMPARE(rig.openFailures, QStringList{port});
+    QCOMPARE(rig.thread.portName(), port);
+    QCOMPARE(RSThread::openFailureTitle(), QStringLiteral("Error"));
+    // Without a handler the failure is logged.
+    RSThread unhandled;
+    QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Can't open ") + port));
+    QVERIFY(!unhandled.startBus());
+
+    // A failed start leaves the object ready for a later one.
+    rig.thread.stopBus();
+    holder.stopBus();
+    QCOMPARE(rig.thread.startBus(), QTest::currentDataTag() == QByteArray("in use by another transport"));
+}
+
+void TestTransport::settingsAreReadAtEveryStartOnly()
+{
+    Rig rig({5}, 40);
+    QVERIFY(rig.valid);
+    QVERIFY(rig.thread.startBus());
+    Rig::writeSetting(SerialSettings::PortKey, QStringLiteral("/nonexistent/tty"));
+    Rig::writeSetting(SerialSettings::TotalTimeoutKey, 999);
+    QVERIFY(rig.thread.startBus()); // running: nothing happens
+    QVERIFY(rig.thread.openPort()); // open: nothing is re-read
+    QCOMPARE(rig.thread.portName(), rig.bus.devicePath());
+    QCOMPARE(rig.thread.totalTimeoutMs(), 40);
+    rig.thread.enqueue(new RSCmd(5));
+    QTRY_VERIFY_WITH_TIMEOUT(rig.done().size() == 1, 5000);
+    QCOMPARE(rig.done().first().status, int(RSCmd::StatusOk));
+
+    rig.thread.stopBus();
+    QVERIFY(!rig.thread.startBus());
+    QCOMPARE(rig.openFailures, QStringList{QStringLiteral("/nonexistent/tty")});
+    QCOMPARE(rig.thread.totalTimeoutMs(), 999);
+}
+
+void TestTransport::stopWhileStopped()
+{
+    Rig rig(range(1, 126), 40);
+    QVERIFY(rig.valid);
+    rig.thread.enqueue(new AlarmCmd(3));
+    rig.thread.enqueue(new RSCmd(4));
+    rig.thread.stopBus();
+    // Nothing opened, nothing started, nothing sent.
+    QVERIFY(!rig.thread.isRunning());
+    QVERIFY(rig.thread.portName().isEmpty());
+    // The next start searches, and the flushed commands never go out.
+    QVERIFY(rig.thread.startBus());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.of(Event::SearchDone).size() == 1, 10000);
+    rig.waitForQuietLine(100);
+    QCOMPARE(rig.done().size(), 126);
+    for (const SimTraceEntry &e : rig.requests())
+        QCOMPARE(quint8(e.bytes.at(1)), quint8(RSCmd::CodeEcho));
+}
+
+void TestTransport::restartsAndDestruction()
+{
+    Rig rig({8}, 40);
+    QVERIFY(rig.valid);
+    QCOMPARE(rig.thread.addMonitor(new CMonitor(8)), 0);
+    // Each round the worker takes the port, polls and hands it back, and the
+    // main thread closes it; events run in between, as in the application.
+    for (int round = 0; round < 3; ++round) {
+        const int before = int(rig.done().size());
+        QVERIFY(rig.thread.startBus());
+        rig.thread.cancelSearch();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.done().size() >= before + 3, 5000);
+        rig.thread.stopBus();
+        QVERIFY(!rig.thread.isRunning());
+        QTest::qWait(20);
+    }
+    // Destroying a running transport, a command still queued, stops it and
+    // closes the port: the device can be opened again at once.
+    auto running = std::make_unique<RSThread>();
+    QCOMPARE(running->addMonitor(new CMonitor(8)), 0);
+    QVERIFY(running->startBus());
+    QVERIFY(rig.bus.waitForRequests(rig.bus.requestCount() + 3, 5000));
+    running->enqueue(new AlarmCmd(8));
+    running.reset();
+    QVERIFY(rig.thread.startBus());
+    QCoreApplication::sendPostedEvents();
+    for (const Event &e : rig.done())
+        QCOMPARE(e.status, int(RSCmd::StatusOk));
+    QCOMPARE(takeWarnings(), QStringList());
+}
+
+void TestTransport::monitorList()
+{
+    RSThread t;
+    QCOMPARE(t.addMonitor(nullptr), -1);
+    auto *m20 = new CMonitor(20);
+    auto *m10 = new CMonitor(10);
+    QCOMPARE(t.addMonitor(m20), 0);
+    QCOMPARE(t.addMonitor(new CMonitor(30)), 1);
+    QCOMPARE(t.addMonitor(m10), 0);
+    QCOMPARE(t.monitorAt(0), m10);
+    QCOMPARE(t.monitorAt(3), nullptr);
+    QCOMPARE(t.monitorAt(-1), nullptr);
+    // A second record for a listed address is refused; the first one stays.
+    auto duplicate = std::make_unique<CMonitor>(20);
+    QCOMPARE(t.addMonitor(duplicate.get()), -1);
+    QCOMPARE(t.findMonitor(20), m20);
+    QCOMPARE(t.monitorCount(), 3);
+
+    auto *newer = new CMonitor(20);
+    QCOMPARE(t.replaceMonitor(newer), 1);
+    QCOMPARE(t.findMonitor(20), newer);
+    QCOMPARE(t.replaceMonitor(newer), 1); // the same object: nothing to do
+    auto stranger = std::make_unique<CMonitor>(99);
+    QCOMPARE(t.replaceMonitor(stranger.get()), -1);
+
+    // Removal by address, remembered until the list is cleared.
+    CMonitor probe(30);
+    QVERIFY(!t.wasRemoved(30));
+    QCOMPARE(t.removeMonitor(&probe), 2);
+    QVERIFY(t.wasRemoved(30));
+    QCOMPARE(t.removeMonitor(&probe), -1);
+    QCOMPARE(t.removeMonitor(t.findMonitor(10)), 0); // the stored record itself
+    QCOMPARE(t.monitorCount(), 1);
+
+    // Alarms count only for powered monitors showing an enabled alarm.
+    auto *muted = new CMonitor(40);
+    muted->state = CMonitor::StatePower;
+    muted->alarm = 0x08;
+    auto *mutedOff = new CMonitor(41);
+    mutedOff->alarm = 0x08;
+    t.addMonitor(muted);
+    t.addMonitor(mutedOff);
+    QCOMPARE(t.alarmCount(), 1);
+    // The lock is recursive: list operations work while it is held.
+    t.lockMonitors();
+    QCOMPARE(t.addMonitor(new CMonitor(50)), 3);
+    t.unlockMonitors();
+    t.clearMonitors();
+    QCOMPARE(t.monitorCount(), 0);
+    QVERIFY(!t.wasRemoved(30));
+}
+
+void TestTransport::searchThenQueuedCommands()
+{
+    // Monitors everywhere but at 2 and 126: those echoes fail.
+    Rig rig(QList<int>{1} + range(3, 125), 30);
+    QVERIFY(rig.valid);
+    rig.bus.setTurnaround(1); // keeps the search running for a while
+    rig.thread.stopBus(); // arms the search, as every bus start after a stop does
+    QVERIFY(rig.thread.startBus());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.searched().size() >= 3, 5000);
+    rig.thread.enqueue(new ControlCmd(0x90, 7));
+    rig.thread.enqueue(new AlarmCmd(9));
+    QVERIFY2(rig.bus.requestCount() < 120, "the search must still be running");
+    QTRY_VERIFY_WITH_TIMEOUT(rig.done().size() == 128, 10000);
+    rig.waitForQuietLine(150);
+
+    // 1 to 126 announced in order, the end announced once, between the last
+    // announcement and its echo's hand-over; the queued commands come after.
+    QCOMPARE(rig.searched(), range(1, 126));
+    QCOMPARE(rig.of(Event::SearchDone).size(), 1);
+    int at = 0;
+    while (at < rig.events.size() && rig.events[at].kind != Event::SearchDone)
+        ++at;
+    QCOMPARE(rig.events.value(at - 1).address, 126);
+    QCOMPARE(rig.events.value(at + 1).kind, Event::Done);
+    QCOMPARE(rig.events.value(at + 1).address, 126);
+    const QList<Event> done = rig.done();
+    for (int i = 0; i < 126; ++i) {
+        const bool absent = i + 1 == 2 || i + 1 == 126;
+        QCOMPARE(done[i].status, int(absent ? RSCmd::StatusReadError : RSCmd::StatusOk));
+        QCOMPARE(done[i].reply.isEmpty(), absent);
+    }
+    // Exactly these frames on the line: nothing listed, so nobody is polled.
+    const QList<SimTraceEntry> requests = rig.requests();
+    QCOMPARE(requests.size(), 128);
+    for (int i = 0; i < 126; ++i)
+        QCOMPARE(requests[i].bytes, echoFrame(i + 1));
+    QCOMPARE(requests[126].bytes, QByteArray::fromHex("87d00090"));
+    QCOMPARE(requests[127].bytes, QByteArray::fromHex("8982"));
+    QCOMPARE(done[127].code, int(RSCmd::CodeAlarm));
+}
+
+void TestTransport::cancelSearch()
+{
+    Rig rig(range(1, 126), 60);
+    QVERIFY(rig.valid);
+    rig.bus.setTurnaround(10);
+    // Cancelled from the main thread as soon as 10 is announced; a command
+    // queued at the same moment is served next.
+    QObject context;
+    connect(&rig.thread, &RSThread::searchingAddressChanged, &context, [&rig](quint8 address) {
+        if (address == 10) {
+            rig.thread.cancelSearch();
+            rig.thread.enqueue(new AlarmCmd(3));
+        }
+    });
+    rig.thread.stopBus();
+    QVERIFY(rig.thread.startBus());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.done().size() >= 11, 5000);
+    rig.waitForQuietLine(200);
+    QCoreApplication::sendPostedEvents();
+
+    // Every announced echo still ran, then the command, then nothing.
+    QCOMPARE(rig.of(Event::SearchDone).size(), 0);
+    const QList<int> searched = rig.searched();
+    QVERIFY(searched.size() >= 10 && searched.size() < 126);
+    QCOMPARE(searched, range(1, int(searched.size())));
+    const QList<Event> done = rig.done();
+    QCOMPARE(done.size(), searched.size() + 1);
+    for (int i = 0; i < searched.size(); ++i)
+        QCOMPARE(done[i].status, int(RSCmd::StatusOk));
+    QCOMPARE(rig.requests().size(), done.size());
+    QCOMPARE(rig.requests().last().bytes, QByteArray::fromHex("8382"));
+}
+
+void TestTransport::replies_data()
+{
+    QTest::addColumn<QString>("fault"); // in the simulator's command language
+    QTest::addColumn<bool>("query");    // else an echo
+    QTest::addColumn<int>("minimumSpreadMs"); // first to last reply byte on the line
+    QTest::newRow("noise before echo reply") << "noise 3" << false << 0;
+    QTest::newRow("noise longer than the reply") << "noise 40" << true << 0;
+    QTest::newRow("echo reply in pieces") << "split 15" << false << 15;
+    QTest::newRow("query reply in pieces") << "split 15" << true << 30;
+}
+
+void TestTransport::replies()
+{
+    QFETCH(QString, fault);
+    QFETCH(bool, query);
+    QFETCH(int, minimumSpreadMs);
+    Rig rig({5}, 120);
+    QVERIFY(rig.valid);
+    QVERIFY(rig.bus.setSerialNumber(5, QStringLiteral("SN-0005")));
+    QVERIFY(rig.bus.command(QStringLiteral("fault 5 ") + fault));
+    QVERIFY(rig.thread.startBus());
+    RSCmd *cmd = query ? new QueryCmd(0x02, 10, 5) : new RSCmd(5);
+    const int replyLength = cmd->replyLength;
+    rig.thread.enqueue(cmd);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.done().size() == 1, 5000);
+    QVERIFY(rig.bus.waitForIdle(1000));
+
+    // Exactly the monitor's reply: what preceded the sync byte is gone, the
+    // pieces are joined, nothing beyond the reply length was taken.
+    const Event done = rig.done().first();
+    const SimTraceEntry onLine = rig.bus.trace().last();
+    QCOMPARE(onLine.kind, SimTraceEntry::Reply);
+    QCOMPARE(done.status, int(RSCmd::StatusOk));
+    QCOMPARE(done.reply.size(), replyLength);
+    QCOMPARE(onLine.bytes.right(replyLength), done.reply);
+    QCOMPARE(done.reply.left(query ? 9 : 1), QByteArray("\x85\x02SN-0005").left(query ? 9 : 1));
+    // The simulator stamps a piece when its write returns and schedules the
+    // next from when it was due: allow it a millisecond of its own latency.
+    QVERIFY(msBetween(onLine.start, onLine.end) >= minimumSpreadMs - 1);
+}
+
+void TestTransport::lateReplyDoesNotLeak()
+{
+    // The late reply lands during the pause after the failure, before the
+    // next exchange; it carries 0x86, the next reply's sync byte.
+    Rig rig({5, 6}, 40);
+    QVERIFY(rig.valid);
+    QVERIFY(rig.bus.setSerialNumber(5, QStringLiteral("\u0086A")));
+    QVERIFY(rig.bus.setFault(5, SimFault(SimFault::Late, 120)));
+    QVERIFY(rig.thread.startBus());
+    rig.thread.enqueue(new QueryCmd(0x02, 4, 5));
+    for (int i = 0; i < 3; ++i)
+        rig.thread.enqueue(new RSCmd(6));
+    QTRY_VERIFY_WITH_TIMEOUT(rig.done().size() == 4, 5000);
+    const QList<Event> done = rig.done();
+    QCOMPARE(done[0].status, int(RSCmd::StatusReadError));
+    for (int i = 1; i < 4; ++i)
+        QCOMPARE(done[i].reply, QByteArray::fromHex("8607"));
+    QVERIFY(rig.bus.waitForIdle(1000));
+    QCOMPARE(rig.bus.replyCount(), 4); // it did come, just too late to count
+}
+
+void TestTransport::umdAndAddressZero()
+{
+    Rig rig({5}, 60);
+    QVERIFY(rig.valid);
+    QVERIFY(rig.thread.startBus());
+    rig.thread.enqueue(new RSCmd(0)); // address 0: never sent, never handed over
+    rig.thread.enqueue(new ControlCmd(0xFF, 0));
+    rig.thread.enqueue(new UMDCmd("AB", 3, 5));
+    rig.thread.enqueue(new RSCmd(5));
+    QTRY_VERIFY_WITH_TIMEOUT(rig.done().size() == 2, 5000);
+    QTest::qWait(50);
+    const QList<Event> done = rig.done();
+    QCOMPARE(done.size(), 2);
+    QCOMPARE(done[0].code, int(RSCmd::CodeUmd));
+    QCOMPARE(done[0].status, int(RSCmd::StatusOk));
+    QVERIFY(done[0].reply.isEmpty());
+    QCOMPARE(done[1].reply, QByteArray::fromHex("8507"));
+    QCOMPARE(rig.bus.monitor(5)->umdText, QByteArray("AB      "));
+
+    // The monitor gets 20 ms with the UMD frame before the next request
+    // starts; the simulator's wake-up on the first frame is allowed for.
+    const QList<SimTraceEntry> requests = rig.requests();
+    QCOMPARE(requests.size(), 2);
+    const double gapMs = msBetween(requests[0].end, requests[1].start);
+    QVERIFY2(gapMs >= RSThread::UmdPauseMs - 1.0, qPrintable(QString::number(gapMs)));
+}
+
+void TestTransport::pollOrderAndRemovals()
+{
+    Rig rig(range(1, 7), 50);
+    QVERIFY(rig.valid);
+    QCOMPARE(rig.thread.addMonitor(new CMonitor(7)), 0); // kept in ascending order
+    QCOMPARE(rig.thread.addMonitor(new CMonitor(3)), 0);
+    QCOMPARE(rig.thread.addMonitor(new CMonitor(5)), 1);
+    QVERIFY(rig.thread.startBus());
+    QVERIFY(rig.bus.waitForRequests(9, 5000));
+    QList<SimTraceEntry> polled = rig.requests();
+    for (int i = 0; i < 9; ++i)
+        QCOMPARE(int(polled[i].address), 3 + 2 * (i % 3));
+
+    // The last monitor goes while polling: the index that pointed past the
+    // end starts again at the first monitor, and 3 and 5 alternate.
+    CMonitor seven(7);
+    QCOMPARE(rig.thread.removeMonitor(&seven), 2);
+    QTest::qWait(30); // an echo to 7 already chosen may still finish
+    int mark = rig.bus.requestCount();
+    QVERIFY(rig.bus.waitForRequests(mark + 10, 5000));
+    polled = rig.requests().mid(mark, 10);
+    for (int i = 1; i < polled.size(); ++i)
+        QVERIFY(polled[i].address != 7 && polled[i].address != polled[i - 1].address);
+
+    // Monitors come and go under the worker's feet, also while the list is
+    // held as the supervisor holds it: the loop never breaks.
+    for (int round = 0; round < 300; ++round) {
+        CMonitor probe(quint8(1 + round % 6));
+        if (round % 2) {
+            rig.thread.removeMonitor(&probe);
+        } else {
+            rig.thread.lockMonitors();
+            if (!rig.thread.findMonitor(probe.address))
+                rig.thread.addMonitor(new CMonitor(probe.address));
+            rig.thread.replaceMonitor(new CMonitor(probe.address));
+            rig.thread.unlockMonitors();
+        }
+        if (round % 25 == 0)
+            QTest::qWait(5);
+    }
+    mark = rig.bus.requestCount();
+    QVERIFY(rig.bus.waitForRequests(mark + 5, 5000));
+    // With the list empty the worker stops polling.
+    rig.thread.clearMonitors();
+    rig.waitForQuietLine(100);
+    mark = rig.bus.requestCount();
+    QTest::qWait(200);
+    QCOMPARE(rig.bus.requestCount(), mark);
+    for (const Event &e : rig.done())
+        QCOMPARE(e.status, int(RSCmd::StatusOk));
+}
+
+void TestTransport::zeroTotalTimeout_data()
+{
+    QTest::addColumn<int>("timeout");
+    QTest::newRow("0") << 0;
+    QTest::newRow("negative") << -50;
+}
+
+void TestTransport::zeroTotalTimeout()
+{
+    QFETCH(int, timeout);
+    Rig rig({5, 6});
+    QVERIFY(rig.valid);
+    Rig::writeSetting(SerialSettings::TotalTimeoutKey, timeout);
+    QVERIFY(rig.bus.setFault(6, SimFault(SimFault::Split, 20)));
+    QVERIFY(rig.thread.startBus());
+    QCOMPARE(rig.thread.totalTimeoutMs(), timeout);
+    QElapsedTimer clock;
+    clock.start();
+    rig.thread.enqueue(new RSCmd(5)); // in one piece: complete at the first read
+    rig.thread.enqueue(new RSCmd(6)); // only the first piece by then
+    rig.thread.enqueue(new RSCmd(9)); // nobody there
+    QTRY_VERIFY_WITH_TIMEOUT(rig.done().size() == 3, 5000);
+    const QList<Event> done = rig.done();
+    QCOMPARE(done[0].status, int(RSCmd::StatusOk));
+    QCOMPARE(done[1].status, int(RSCmd::StatusReadError));
+    QCOMPARE(done[2].status, int(RSCmd::StatusReadError));
+    // Two failures cost one per-read wait and the pause each, nothing more.
+    QVERIFY2(clock.elapsed() < 2 * (RSThread::FailurePauseMs + 4 * RSThread::ReadWaitMs) + 100,
+             qPrintable(QString::number(clock.elapsed())));
+}
+
+void TestTransport::idleWorker()
+{
+    Rig rig(range(1, 126), 40);
+    QVERIFY(rig.valid);
+    // A search finds monitors everywhere, but nobody lists them: afterwards
+    // there is nothing at all to do.
+    rig.thread.stopBus();
+    QVERIFY(rig.thread.startBus());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.done().size() == 126, 10000);
+    rig.waitForQuietLine(50);
+    const double cpuBefore = cpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    QThread::msleep(1000); // the main thread sleeps too: only the worker could spend
+    const double cpuShare = (cpuSeconds() - cpuBefore) / (clock.elapsed() / 1000.0);
+    QVERIFY2(cpuShare < 0.05, qPrintable(QStringLiteral("idle CPU %1 of a core").arg(cpuShare)));
+
+    // Whatever gives it work wakes it at once: a command, a search, a monitor, a stop.
+    auto wakesWith = [&](const std::function<void()> &give, const QByteArray &frame) {
+        rig.waitForQuietLine(50);
+        const int sent = rig.bus.requestCount();
+        clock.restart();
+        give();
+        if (!rig.bus.waitForRequests(sent + 1, 1000))
+            return QStringLiteral("no request");
+        const qint64 ms = clock.elapsed();
+        const QByteArray got = rig.requests().at(sent).bytes;
+        return ms < 50 && got == frame ? QString() : QStringLiteral("%1 after %2 ms").arg(QString::fromLatin1(got.toHex())).arg(ms);
+    };
+    QCOMPARE(wakesWith([&] { rig.thread.enqueue(new AlarmCmd(17)); }, QByteArray::fromHex("9182")), QString());
+    QCOMPARE(wakesWith([&] { rig.thread.armSearch(); }, echoFrame(1)), QString());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.of(Event::SearchDone).size() == 2, 10000);
+    QCOMPARE(wakesWith([&] { rig.thread.addMonitor(new CMonitor(17)); }, echoFrame(17)), QString());
+    rig.thread.clearMonitors();
+    rig.waitForQuietLine(50);
+    clock.restart();
+    rig.thread.stopBus();
+    QVERIFY2(clock.elapsed() < 50, qPrintable(QString::number(clock.elapsed())));
+}
+
+void TestTransport::vanishedDevice()
+{
+    Rig rig({5, 6}, 500);
+    QVERIFY(rig.valid);
+    rig.thread.addMonitor(new CMonitor(5));
+    rig.thread.addMonitor(new CMonitor(6));
+    QVERIFY(rig.thread.startBus());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.done().size() >= 10, 5000);
+    // The device goes while the worker waits for a reply that will not come:
+    // from then on every wait returns at once.
+    rig.thread.enqueue(new RSCmd(9)); // nobody there
+    QTRY_VERIFY_WITH_TIMEOUT(rig.requests().last().address == 9, 2000);
+    QVERIFY(rig.bus.vanish());
+    QCoreApplication::sendPostedEvents();
+    rig.events.clear();
+    takeWarnings();
+    const double cpuBefore = cpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    QTest::qWait(2000);
+    const double seconds = clock.elapsed() / 1000.0;
+    const double cpuShare = (cpuSeconds() - cpuBefore) / seconds;
+
+    // The worker goes on trying, every exchange fails, no faster than the
+    // pauses allow, and nothing floods the log.
+    const QList<Event> failed = rig.done();
+    QVERIFY2(failed.size() >= 3 && failed.size() <= seconds * 1000.0 / RSThread::FailurePauseMs + 1,
+             qPrintable(QString::number(failed.size())));
+    for (const Event &e : failed)
+        QVERIFY(e.status == RSCmd::StatusSendError || e.status == RSCmd::StatusReadError);
+    QVERIFY2(cpuShare < 0.05, qPrintable(QStringLiteral("CPU %1 of a core while the device is gone").arg(cpuShare)));
+    QCOMPARE(takeWarnings(), QStringList());
+    clock.restart();
+    rig.thread.stopBus(); // still works
+    QVERIFY(clock.elapsed() < 2 * 500 + RSThread::FailurePauseMs + 200);
+}
+
+QTEST_GUILESS_MAIN(TestTransport)
+#include "tst_transport.moc"
