@@ -11,14 +11,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double cpuNow()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
-        + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 // Reads `count` bytes starting at the sync byte within timeoutMs.
 bool readReply(int fd, quint8 sync, int count, int timeoutMs)
 {
@@ -64,7 +56,7 @@ bool BareLoop::run(const QString &device, const QList<quint8> &addresses, int du
 
     *result = BenchResult();
     result->cycleMs.reserve(400000);
-    const double cpuStart = cpuNow();
+    const double cpuStart = BenchResult::cpuNow();
     const Clock::time_point start = Clock::now();
     const Clock::time_point end = start + std::chrono::milliseconds(durationMs);
     Clock::time_point last = start;
@@ -81,7 +73,7 @@ bool BareLoop::run(const QString &device, const QList<quint8> &addresses, int du
             ++result->failures;
     }
     result->seconds = std::chrono::duration<double>(last - start).count();
-    result->cpuSeconds = cpuNow() - cpuStart;
+    result->cpuSeconds = BenchResult::cpuNow() - cpuStart;
     ::close(fd);
     return true;
 }

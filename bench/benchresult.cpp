@@ -1,5 +1,7 @@
 #include "benchresult.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -63,4 +65,12 @@ double BenchResult::percentile(QList<double> values, double p)
     const qsizetype high = std::min(low + 1, values.size() - 1);
     const double weight = rank - double(low);
     return values[low] * (1 - weight) + values[high] * weight;
+}
+
+double BenchResult::cpuNow()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
+        + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }

@@ -24,6 +24,8 @@ public:
     static BenchResult medianOf(const QList<BenchResult> &runs);
     static double median(QList<double> values);
     static double percentile(QList<double> values, double p);
+    // CPU seconds this process has used so far, user and system.
+    static double cpuNow();
 
 private:
     // Figures of a median result, which has no cycle list of its own.

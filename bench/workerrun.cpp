@@ -14,14 +14,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double cpuNow()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
-        + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 struct Stamp {
     Clock::time_point at;
     bool ok;
@@ -46,11 +38,11 @@ bool WorkerRun::run(int monitorCount, int durationMs, BenchResult *result)
     if (!thread.startBus())
         return false;
     QThread::msleep(200);
-    const double cpuStart = cpuNow();
+    const double cpuStart = BenchResult::cpuNow();
     const Clock::time_point start = Clock::now();
     QThread::msleep(ulong(durationMs));
     const Clock::time_point end = Clock::now();
-    const double cpuEnd = cpuNow();
+    const double cpuEnd = BenchResult::cpuNow();
     thread.stopBus();
 
     *result = BenchResult();

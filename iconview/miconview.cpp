@@ -72,20 +72,25 @@ QString MIconView::positionFilePath()
     return QDir::currentPath() + QStringLiteral("/poslist.pon");
 }
 
+void MIconView::forEachIcon(MController *controller,
+                            const std::function<void(const QModelIndex &, const CMonitor &)> &visit)
+{
+    const int rows = model()->rowCount(rootIndex());
+    for (int row = 0; row < rows; ++row) {
+        if (const CMonitor *monitor = controller->monitorAt(row))
+            visit(model()->index(row, modelColumn(), rootIndex()), *monitor);
+    }
+}
+
 void MIconView::savePositions()
 {
     MController *controller = controllerOf(model());
     if (!controller)
         return;
     PositionMap positions;
-    const int rows = model()->rowCount(rootIndex());
-    for (int row = 0; row < rows; ++row) {
-        const QModelIndex index = model()->index(row, modelColumn(), rootIndex());
-        const CMonitor *monitor = controller->monitorAt(row);
-        if (!monitor)
-            continue;
-        positions.insert(monitor->address, rectForIndex(index).topLeft());
-    }
+    forEachIcon(controller, [&](const QModelIndex &index, const CMonitor &monitor) {
+        positions.insert(monitor.address, rectForIndex(index).topLeft());
+    });
     // Nothing to save must not wipe a layout saved earlier.
     if (positions.isEmpty())
         return;
@@ -111,16 +116,11 @@ void MIconView::restorePositions()
 
     // Monitors without an entry keep their place; entries of monitors that
     // are not listed are ignored.
-    const int rows = model()->rowCount(rootIndex());
-    for (int row = 0; row < rows; ++row) {
-        const QModelIndex index = model()->index(row, modelColumn(), rootIndex());
-        const CMonitor *monitor = controller->monitorAt(row);
-        if (!monitor)
-            continue;
-        const auto it = positions.constFind(monitor->address);
+    forEachIcon(controller, [&](const QModelIndex &index, const CMonitor &monitor) {
+        const auto it = positions.constFind(monitor.address);
         if (it != positions.constEnd())
             setPositionForIndex(it.value(), index);
-    }
+    });
 }
 
 void MIconView::rowsInserted(const QModelIndex &parent, int start, int end)

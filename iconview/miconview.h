@@ -4,6 +4,11 @@
 #include <QListView>
 #include <QString>
 
+#include <functional>
+
+class CMonitor;
+class MController;
+
 // The monitors as freely placed icons. The operator arranges them like the
 // monitors on the wall; the arrangement is kept in the position file only
 // when asked to.
@@ -31,6 +36,10 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // Each icon with the monitor of its row; rows without a monitor are skipped.
+    void forEachIcon(MController *controller,
+                     const std::function<void(const QModelIndex &, const CMonitor &)> &visit);
+
     bool laidOutHidden = false;
 };
 
