@@ -4,9 +4,12 @@
 
 ROBox::ROBox(const QString &text, QWidget *parent) : QCheckBox(text, parent)
 {
+    // A box that swallows every key must never hold the focus, or Tab could
+    // not leave it again.
+    setFocusPolicy(Qt::NoFocus);
 }
 
-ROBox::ROBox(QWidget *parent) : QCheckBox(parent)
+ROBox::ROBox(QWidget *parent) : ROBox(QString(), parent)
 {
 }
 

@@ -107,8 +107,11 @@ void MainWindow::createViews()
     tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
     tableView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     tableView->horizontalHeader()->setStretchLastSection(true);
-    tableView->setSortingEnabled(true);
     tableView->setModel(proxyModel);
+    // Rows start in list order, with no arrow, until the operator sorts:
+    // enabling sorting would otherwise sort by the first column at once.
+    tableView->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    tableView->setSortingEnabled(true);
     tableView->setColumnHidden(MonitorModel::IconColumn, true);
     tableView->setColumnWidth(MonitorModel::ModeColumn, 120);
 
@@ -506,6 +509,8 @@ void MainWindow::doOption()
 
 void MainWindow::doAbout()
 {
+    // Kept on one line each: the box wraps its text, and a line break
+    // inside an address makes it unreadable.
     const QString link = QStringLiteral("&nbsp;&nbsp;&nbsp;&nbsp;<a href=\"%1\">%2</a>");
     QMessageBox box(this);
     box.setWindowTitle(tr("Kelvaro Controller"));
@@ -514,7 +519,7 @@ void MainWindow::doAbout()
                     .arg(tr("Version"), QString::number(VersionMajor),
                          QString::number(VersionMinor), QString::number(VersionPatch)));
     box.setInformativeText(
-        QStringLiteral("%1: %2<br/>%3: %4")
+        QStringLiteral("<p style=\"white-space:nowrap\">%1: %2<br/>%3: %4</p>")
             .arg(tr("Website"), link.arg(QLatin1String(Website), QLatin1String(Website)),
                  tr("Email"),
                  link.arg(QLatin1String("mailto:") + QLatin1String(SupportEmail),

@@ -37,6 +37,8 @@ OptionDlg::OptionDlg(QWidget *parent)
     auto *dirGrid = new QGridLayout(dirGroup);
     dirEdit = new QLineEdit(EventLog::directory());
     auto *changeButton = new QPushButton(tr("Change"));
+    // Enter in the field confirms the dialog; only a click opens the chooser.
+    changeButton->setAutoDefault(false);
     dirGrid->addWidget(new QLabel(tr("Directroy")), 0, 0);
     dirGrid->addWidget(dirEdit, 0, 1, 1, 4);
     dirGrid->addWidget(changeButton, 0, 5);
@@ -71,6 +73,7 @@ OptionDlg::OptionDlg(QWidget *parent)
     toneGrid->addWidget(toneCombo, 0, 1, 1, 2);
 
     auto *okButton = new QPushButton(tr("OK"));
+    okButton->setDefault(true);
     auto *cancelButton = new QPushButton(tr("Cancel"));
     connect(okButton, &QPushButton::clicked, this, &OptionDlg::accept);
     connect(cancelButton, &QPushButton::clicked, this, &OptionDlg::reject);

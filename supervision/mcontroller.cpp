@@ -43,7 +43,6 @@ void MController::setModel(MonitorModelNotifier *notifier)
 bool MController::startSearch()
 {
     thread->stopBus();
-    outstandingFollowUps.clear(); // the queue went with the old bus run
     thread->clearMonitors();
     if (model)
         model->reload();
@@ -103,36 +102,19 @@ void MController::sendUmd(const QByteArray &text, quint8 tally, quint8 address)
     thread->enqueue(new UMDCmd(text, tally, address));
 }
 
-quint32 MController::followUpKey(const RSCmd &cmd)
-{
-    const quint8 item = cmd.code == RSCmd::CodeQuery ? static_cast<const QueryCmd &>(cmd).item : 0;
-    return quint32(cmd.address) << 16 | quint32(cmd.code) << 8 | item;
-}
-
-void MController::queueFollowUp(RSCmd *cmd)
-{
-    const quint32 key = followUpKey(*cmd);
-    if (outstandingFollowUps.contains(key)) {
-        delete cmd;
-        return;
-    }
-    outstandingFollowUps.insert(key);
-    thread->enqueue(cmd);
-}
-
 void MController::queueAlarmCmd(quint8 address)
 {
-    queueFollowUp(new AlarmCmd(address));
+    thread->enqueue(new AlarmCmd(address));
 }
 
 void MController::queueUpdateCmd(quint8 address)
 {
-    queueFollowUp(new UpdateCmd(address));
+    thread->enqueue(new UpdateCmd(address));
 }
 
 void MController::queueQueryCmd(quint8 item, int dataLength, quint8 address)
 {
-    queueFollowUp(new QueryCmd(item, dataLength, address));
+    thread->enqueue(new QueryCmd(item, dataLength, address));
 }
 
 bool MController::registerMonitor(CMonitor *monitor)
@@ -187,8 +169,6 @@ void MController::logMsg(const QString &text)
 void MController::cmdAnalyzer(RSCmd *cmd)
 {
     thread->lockMonitors();
-    if (cmd->code == RSCmd::CodeAlarm || cmd->code == RSCmd::CodeUpdate || cmd->code == RSCmd::CodeQuery)
-        outstandingFollowUps.remove(followUpKey(*cmd));
     CMonitor *m = thread->findMonitor(cmd->address);
     if (cmd->status == RSCmd::StatusOk) {
         switch (cmd->code) {

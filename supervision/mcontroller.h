@@ -6,7 +6,6 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QSet>
 #include <QString>
 
 class MonitorModelNotifier;
@@ -55,10 +54,8 @@ public slots:
     void logMsg(const QString &text);
 
 private:
-    // Follow-up queries are asked once: while one is queued or on the wire, a
-    // later poll that still shows the same report flag does not ask again.
-    void queueFollowUp(RSCmd *cmd);
-    static quint32 followUpKey(const RSCmd &cmd);
+    // Each poll or reply that asks for a follow-up queues one, also while an
+    // earlier one for the same question is still queued.
     void queueAlarmCmd(quint8 address);
     void queueUpdateCmd(quint8 address);
     void queueQueryCmd(quint8 item, int dataLength, quint8 address);
@@ -74,7 +71,6 @@ private:
     RSThread *thread;
     EventLog log;
     MonitorModelNotifier *model = nullptr;
-    QSet<quint32> outstandingFollowUps;
 };
 
 #endif // MCONTROLLER_H

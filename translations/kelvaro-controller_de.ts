@@ -227,7 +227,7 @@
     </message>
     <message>
         <source>&amp;Uart</source>
-        <translation>&amp;Schnittstelle</translation>
+        <translation>Sch&amp;nittstelle</translation>
     </message>
     <message>
         <source>Ctrl+F</source>
@@ -255,7 +255,7 @@
     </message>
     <message>
         <source>&amp;Save Layout</source>
-        <translation>Anordnung &amp;speichern</translation>
+        <translation>Anordnung s&amp;peichern</translation>
     </message>
     <message>
         <source>&amp;Restore Layout</source>

@@ -373,14 +373,20 @@ bool RSThread::transact(RSCmd *cmd)
 bool RSThread::sendFrame(const QByteArray &frame)
 {
     const Clock::time_point deadline = Clock::now() + milliseconds(totalTimeout);
+    // The error is sticky; only this exchange's own may end it.
+    port->clearError();
     // Leftovers of an earlier exchange must not pass for this reply.
     if (hasLeftovers())
         port->clear();
     if (port->write(frame) < 0)
         return false;
     for (;;) {
-        // Hands the driver what it takes now, without waiting.
+        // Hands the driver what it takes now, without waiting. write() only
+        // filled QSerialPort's buffer; a driver that refuses the bytes (a
+        // device gone: EIO, ENXIO) says so here, and waiting cannot help.
         port->flush();
+        if (writeRejected())
+            return false;
         if (port->bytesToWrite() == 0)
             return true;
         const Clock::time_point waitStart = Clock::now();
@@ -391,6 +397,13 @@ bool RSThread::sendFrame(const QByteArray &frame)
         if (!port->waitForBytesWritten(ReadWaitMs) && port->bytesToWrite() > 0)
             std::this_thread::sleep_until(waitStart + milliseconds(ReadWaitMs));
     }
+}
+
+bool RSThread::writeRejected() const
+{
+    const QSerialPort::SerialPortError error = port->error();
+    return error == QSerialPort::WriteError || error == QSerialPort::ResourceError
+        || error == QSerialPort::NotOpenError;
 }
 
 // The purge is asked only for what is there. On a pseudo-terminal (and some

@@ -100,6 +100,8 @@ private:
     bool sendFrame(const QByteArray &frame);
     bool receiveReply(RSCmd *cmd);
     bool hasLeftovers() const;
+    // True when the driver refused the bytes handed to it.
+    bool writeRejected() const;
     // The next status poll, or null when the list emptied meanwhile.
     RSCmd *nextPoll();
     void wakeWorker();

@@ -84,6 +84,29 @@ private slots:
         QVERIFY(!readOnly->isDown());
         QCOMPARE(toggled.size() + clicked.size(), 0);
     }
+
+    // A click must not trap the keyboard: Tab goes on from where it was.
+    void tabPassesOverIt()
+    {
+        QWidget host;
+        auto *layout = new QVBoxLayout(&host);
+        auto *before = new QLineEdit(&host);
+        auto *readOnly = new ROBox(QStringLiteral("Audio Mute"), &host);
+        auto *after = new QLineEdit(&host);
+        layout->addWidget(before);
+        layout->addWidget(readOnly);
+        layout->addWidget(after);
+        host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        host.activateWindow();
+        before->setFocus();
+        QTRY_VERIFY(before->hasFocus());
+
+        QTest::mouseClick(readOnly, Qt::LeftButton, {}, indicator(readOnly));
+        QVERIFY(!readOnly->hasFocus());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTRY_VERIFY(after->hasFocus());
+    }
 };
 
 QTEST_MAIN(TestROBox)

@@ -6,15 +6,18 @@
 #include "cmonitor.h"
 #include "mcontroller.h"
 #include "miconview.h"
+#include "monitormodel.h"
 #include "mwindow.h"
 #include "rsthread.h"
 
 #include <QtTest>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QDialog>
 #include <QDockWidget>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenu>
@@ -23,6 +26,7 @@
 #include <QSettings>
 #include <QTableView>
 #include <QToolBar>
+#include <QTranslator>
 
 namespace {
 
@@ -64,6 +68,9 @@ class TestMainWindow : public QObject
 
 private slots:
     void actionsMenusAndToolBars();
+    void mnemonicsUniqueInEveryMenu_data();
+    void mnemonicsUniqueInEveryMenu();
+    void tableStartsInListOrder();
     void sortedClickShowsThatMonitor();
     void removeTakesOnlyTheCurrentItem();
     void selectedAddressesFromTheVisibleView();
@@ -140,6 +147,85 @@ void TestMainWindow::actionsMenusAndToolBars()
     QCOMPARE(f.iconView()->modelColumn(), 6);
     QCOMPARE(f.dock()->windowTitle(), QStringLiteral("Monitor window"));
     QCOMPARE(w.dockWidgetArea(f.dock()), Qt::RightDockWidgetArea);
+}
+
+void TestMainWindow::mnemonicsUniqueInEveryMenu_data()
+{
+    QTest::addColumn<QString>("catalogue"); // empty: the source language
+    QTest::newRow("English") << QString();
+    QTest::newRow("German") << qEnvironmentVariable("KC_BIN_DIR") + "/kelvaro-controller_de.qm";
+}
+
+// Alt plus a letter must reach one entry only, in every menu and the bar.
+void TestMainWindow::mnemonicsUniqueInEveryMenu()
+{
+    QFETCH(QString, catalogue);
+    QTranslator translator;
+    if (!catalogue.isEmpty()) {
+        QVERIFY2(translator.load(catalogue), qPrintable(catalogue));
+        QCoreApplication::installTranslator(&translator);
+    }
+    MainWindowFixture f;
+    f.writeSettings();
+    MainWindow &w = f.open();
+    QCoreApplication::removeTranslator(&translator);
+
+    const auto mnemonic = [](const QString &text) -> QChar {
+        for (int i = 0; i + 1 < text.size(); ++i) {
+            if (text.at(i) == QLatin1Char('&')) {
+                if (text.at(i + 1) != QLatin1Char('&'))
+                    return text.at(i + 1).toLower();
+                ++i;
+            }
+        }
+        return QChar();
+    };
+    QList<QPair<QString, QList<QAction *>>> menus = {{"menu bar", w.menuBar()->actions()}};
+    for (int m = 0; m < menus.size(); ++m) {
+        QMap<QChar, QString> taken;
+        for (QAction *action : menus.at(m).second) {
+            if (action->menu())
+                menus.append({action->text(), action->menu()->actions()});
+            const QChar key = mnemonic(action->text());
+            if (key.isNull())
+                continue;
+            QVERIFY2(!taken.contains(key), qPrintable(QStringLiteral("%1: \"%2\" and \"%3\"")
+                                                          .arg(menus.at(m).first, taken.value(key),
+                                                               action->text())));
+            taken.insert(key, action->text());
+        }
+    }
+    QVERIFY(menus.size() >= 5); // the bar, its four menus and the batch menu
+    if (!catalogue.isEmpty())
+        QCOMPARE(w.menuBar()->actions().at(0)->text(), QStringLiteral("&Datei"));
+}
+
+// Until the operator sorts, the rows follow the list (by address), whatever
+// the serial numbers are, and the header shows no sort arrow.
+void TestMainWindow::tableStartsInListOrder()
+{
+    MainWindowFixture f;
+    const QList<QPair<quint8, QString>> monitors = {{2, "KV9"}, {5, "KV5"}, {9, "KV1"}};
+    for (const auto &[address, serial] : monitors) {
+        SimMonitorState state = monitorState(address);
+        state.serialNumber = serial;
+        QVERIFY(f.bus.addMonitor(state));
+    }
+    f.writeSettings();
+    f.open();
+    QVERIFY(f.searchUpTo(9));
+    QTRY_COMPARE(f.controller()->monitorAt(2)->serialNumber, QStringLiteral("KV1"));
+
+    QTableView *table = f.tableView();
+    QCOMPARE(table->horizontalHeader()->sortIndicatorSection(), -1);
+    QStringList shown;
+    for (int row = 0; row < table->model()->rowCount(); ++row)
+        shown << table->model()->index(row, MonitorModel::SerialColumn).data().toString();
+    QCOMPARE(shown, QStringList({"KV9", "KV5", "KV1"}));
+
+    // The operator's click still sorts.
+    table->horizontalHeader()->setSortIndicator(MonitorModel::SerialColumn, Qt::AscendingOrder);
+    QCOMPARE(table->model()->index(0, MonitorModel::SerialColumn).data().toString(), QStringLiteral("KV1"));
 }
 
 void TestMainWindow::sortedClickShowsThatMonitor()
@@ -521,10 +607,31 @@ void TestMainWindow::logFolderAndAboutBox()
     QVERIFY(opened.open(QIODevice::ReadOnly)); // already there: the slot waited
     QCOMPARE(opened.readAll().trimmed(), (f.dir.path() + QStringLiteral("/logs")).toLocal8Bit());
 
+    // The about box: the website address is never broken across lines,
+    // so its label is at least as wide as the address.
     QString seen;
-    MainWindowFixture::answerMessageBox(QMessageBox::Ok, &seen);
+    int labelWidth = -1;
+    int addressWidth = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        poll.stop();
+        seen = box->windowTitle() + QLatin1Char('|') + box->text();
+        for (QLabel *label : box->findChildren<QLabel *>()) {
+            if (label->text().contains(QLatin1String("kelvaro.example"))) {
+                labelWidth = label->width();
+                addressWidth = label->fontMetrics().horizontalAdvance(
+                    QStringLiteral("https://www.kelvaro.example"));
+            }
+        }
+        box->button(QMessageBox::Ok)->click();
+    });
+    poll.start(10);
     QTest::keyClick(f.window.get(), Qt::Key_A, Qt::ControlModifier);
     QCOMPARE(seen, QStringLiteral("Kelvaro Controller|Version: 0.7.5"));
+    QVERIFY2(labelWidth >= addressWidth, qPrintable(QStringLiteral("%1 < %2").arg(labelWidth).arg(addressWidth)));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -182,6 +182,30 @@ private slots:
         QCOMPARE(work->readIni(), ini);
     }
 
+    // Enter in the directory field means OK, not "Change".
+    void enterAccepts()
+    {
+        OptionDlg dialog;
+        int choosers = 0;
+        ModalWatcher watcher([&](QWidget *shown) {
+            if (auto *chooser = qobject_cast<QFileDialog *>(shown)) {
+                ++choosers;
+                chooser->reject();
+                return true;
+            }
+            if (shown != &dialog)
+                return false;
+            auto *field = dialog.findChild<QLineEdit *>();
+            field->setFocus();
+            // Typed from outside the watcher, so that it can answer a chooser.
+            QTimer::singleShot(0, field, [field] { QTest::keyClick(field, Qt::Key_Return); });
+            return true;
+        });
+        QTimer::singleShot(5000, &dialog, &QDialog::reject); // Enter did nothing
+        QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+        QCOMPARE(choosers, 0);
+    }
+
     // The chooser starts at the field's directory; cancelled, it keeps the
     // field's text, and choosing is not storing.
     void changeDirectory()

@@ -52,6 +52,7 @@ private slots:
     void searchListsMonitors();
     void switchOnReadsEverything();
     void alarmReports();
+    void everyDueFlagQueuesAQuery();
     void zombieAndRecovery();
     void failedQueries();
     void removal();
@@ -157,6 +158,27 @@ void TestSupervision::switchOnReadsEverything()
     QVERIFY(f.newMessages().filter(QStringLiteral("[ALARM]")).isEmpty());
 }
 
+// Two polls that both show the alarm flag, analysed before the first alarm
+// query went out, queue two alarm queries: each poll asks for its own.
+void TestSupervision::everyDueFlagQueuesAQuery()
+{
+    SupervisionFixture f;
+    QVERIFY(f.bus.addMonitor(SupervisionFixture::monitorState(5, false)));
+    f.writeSettings();
+    f.createController();
+    for (int poll = 0; poll < 2; ++poll) {
+        auto *echo = new RSCmd(5);
+        echo->status = RSCmd::StatusOk;
+        echo->reply = QByteArray::fromHex("8502"); // alarm due, power off
+        f.controller->cmdAnalyzer(echo);
+    }
+    QCOMPARE(f.controller->monitorCount(), 1);
+
+    QVERIFY(f.controller->transactionThread()->startBus());
+    QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 5).size() >= 3, 5000);
+    QCOMPARE(requestsTo(f.bus, 5).mid(0, 3), QStringList({"85 82", "85 82", "85 80"}));
+}
+
 void TestSupervision::alarmReports()
 {
     SupervisionFixture f;
@@ -239,15 +261,20 @@ void TestSupervision::zombieAndRecovery()
 void TestSupervision::failedQueries()
 {
     SupervisionFixture f;
+    // Paced like a real line: unpaced, dozens of polls would report the
+    // update flag before its first query is queued, and each would bring
+    // its own failing query.
+    f.bus.setBaud(9600);
     QVERIFY(f.startWith({5}));
 
-    // A normal monitor that leaves a query unanswered: one error line, and
-    // the item stays pending for the next update report.
+    // A normal monitor that leaves a query unanswered: an error line per
+    // failed query, and the item stays pending for the next update report.
     f.mark();
     QVERIFY(f.bus.setFault(5, SimFault(SimFault::NoQueries)));
     QVERIFY(f.bus.setVersion(5, QStringLiteral("V3.0")));
-    QVERIFY(f.waitForMessage(QStringLiteral("[ERROR]: CMD(QUERY) - MSG(READ_ERROR) - ADDR(5)")));
-    QCOMPARE(f.newMessages().size(), 1);
+    const QString failed = QStringLiteral("[ERROR]: CMD(QUERY) - MSG(READ_ERROR) - ADDR(5)");
+    QVERIFY(f.waitForMessage(failed));
+    QCOMPARE(f.newMessages().filter(failed).size(), f.newMessages().size());
     QCOMPARE(f.controller->monitorAt(0)->pendingQueries, quint32(CMonitor::QueryVersion));
     QCOMPARE(f.controller->monitorAt(0)->state, quint32(CMonitor::StatePower));
 

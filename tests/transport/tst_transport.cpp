@@ -607,12 +607,15 @@ void TestTransport::vanishedDevice()
     const double cpuShare = (cpuSeconds() - cpuBefore) / seconds;
 
     // The worker goes on trying, every exchange fails, no faster than the
-    // pauses allow, and nothing floods the log.
+    // pauses allow, and nothing floods the log. A write the driver refuses
+    // ends its exchange at once instead of retrying until the time-out, so
+    // the failures come about one pause apart, not one time-out apart.
     const QList<Event> failed = rig.done();
-    QVERIFY2(failed.size() >= 3 && failed.size() <= seconds * 1000.0 / RSThread::FailurePauseMs + 1,
+    const double perPause = seconds * 1000.0 / RSThread::FailurePauseMs;
+    QVERIFY2(failed.size() >= perPause / 2 && failed.size() <= perPause + 1,
              qPrintable(QString::number(failed.size())));
-    for (const Event &e : failed)
-        QVERIFY(e.status == RSCmd::StatusSendError || e.status == RSCmd::StatusReadError);
+    for (const Event &e : failed.mid(1))
+        QCOMPARE(e.status, int(RSCmd::StatusSendError));
     QVERIFY2(cpuShare < 0.05, qPrintable(QStringLiteral("CPU %1 of a core while the device is gone").arg(cpuShare)));
     QCOMPARE(takeWarnings(), QStringList());
     clock.restart();
