@@ -9,8 +9,10 @@
 
 #include <algorithm>
 #include <thread>
+#include <utility>
 
 #ifdef Q_OS_UNIX
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #endif
@@ -50,7 +52,7 @@ bool RSThread::startBus()
         return false;
     {
         std::lock_guard<std::mutex> lock(queueMutex);
-        flags &= ~StopRequested;
+        flags &= ~(StopRequested | PortLost);
     }
     // The port's notifiers belong to its thread: the worker takes it for as
     // long as it runs and gives it back at the end of run(), so that opening
@@ -72,8 +74,34 @@ void RSThread::stopBus()
         wait();
     }
     armSearch();
+    {
+        std::lock_guard<std::mutex> lock(queueMutex);
+        flags &= ~PortLost;
+    }
     if (port->isOpen())
         port->close();
+}
+
+bool RSThread::startReconnect()
+{
+    if (isRunning())
+        return false;
+    {
+        std::lock_guard<std::mutex> lock(queueMutex);
+        flags &= ~StopRequested;
+        flags |= PortLost;
+    }
+    nextReconnect = Clock::now();
+    portHome = port->thread();
+    port->moveToThread(this);
+    start(QThread::InheritPriority);
+    return true;
+}
+
+bool RSThread::isPortLost() const
+{
+    std::lock_guard<std::mutex> lock(queueMutex);
+    return flags & PortLost;
 }
 
 void RSThread::armSearch()
@@ -111,26 +139,32 @@ bool RSThread::openPort()
     if (port->isOpen())
         return true;
 
-    const SerialSettings settings = SerialSettings::read();
-    totalTimeout = settings.totalTimeout;
-    configuredPortName = settings.port;
-
-    // QSerialPort has no query mode and no per-call time-out to set: every
-    // read waits on its own (ReadWaitMs) in the receive phase.
-    port->setPortName(settings.port);
-    port->setBaudRate(settings.baudRate());
-    port->setDataBits(settings.dataBits());
-    port->setStopBits(settings.stopBits());
-    port->setParity(settings.parity());
-    port->setFlowControl(settings.flowControl());
-    if (port->open(QIODevice::ReadWrite))
+    lastSettings = SerialSettings::read();
+    totalTimeout = lastSettings.totalTimeout;
+    configuredPortName = lastSettings.port;
+    if (configureAndOpen())
         return true;
 
     if (openFailureHandler)
-        openFailureHandler(settings.port);
+        openFailureHandler(lastSettings.port);
     else
-        qWarning("%s", qPrintable(openFailureText(settings.port)));
+        qWarning("%s", qPrintable(openFailureText(lastSettings.port)));
     return false;
+}
+
+bool RSThread::configureAndOpen()
+{
+    // QSerialPort has no query mode and no per-call time-out to set: every
+    // read waits on its own (ReadWaitMs) in the receive phase. A symbolic
+    // link (a by-id name) is resolved anew at every opening, so a device
+    // that came back under another node is found.
+    port->setPortName(lastSettings.port);
+    port->setBaudRate(lastSettings.baudRate());
+    port->setDataBits(lastSettings.dataBits());
+    port->setStopBits(lastSettings.stopBits());
+    port->setParity(lastSettings.parity());
+    port->setFlowControl(lastSettings.flowControl());
+    return port->open(QIODevice::ReadWrite);
 }
 
 void RSThread::setOpenFailureHandler(std::function<void(const QString &)> handler)
@@ -290,6 +324,10 @@ void RSThread::run()
 {
     std::unique_lock<std::mutex> lock(queueMutex);
     while (!(flags & StopRequested)) {
+        if (flags & PortLost) {
+            serveLostPort(lock);
+            continue;
+        }
         RSCmd *cmd = nullptr;
         quint8 probed = 0;
         bool searchFinished = false;
@@ -327,8 +365,12 @@ void RSThread::run()
             if (cmd->address == 0) {
                 delete cmd; // never sent, never reported
             } else {
-                if (!transact(cmd))
-                    std::this_thread::sleep_for(milliseconds(FailurePauseMs));
+                if (!transact(cmd)) {
+                    if (deviceGone())
+                        losePort(); // no pause: nothing is tried on it any more
+                    else
+                        std::this_thread::sleep_for(milliseconds(FailurePauseMs));
+                }
                 emit cmdDone(cmd);
             }
         }
@@ -336,6 +378,52 @@ void RSThread::run()
     }
     lock.unlock();
     port->moveToThread(portHome);
+}
+
+void RSThread::losePort()
+{
+    port->close();
+    {
+        std::lock_guard<std::mutex> lock(queueMutex);
+        flags |= PortLost;
+    }
+    nextReconnect = Clock::now() + milliseconds(ReconnectIntervalMs);
+    emit linkLost(configuredPortName);
+}
+
+void RSThread::serveLostPort(std::unique_lock<std::mutex> &lock)
+{
+    // Queued commands fail at once instead of waiting for a port that may
+    // not come back: a key press must never take effect minutes later.
+    if (!queue.isEmpty()) {
+        const QList<RSCmd *> failed = std::exchange(queue, {});
+        lock.unlock();
+        for (RSCmd *cmd : failed) {
+            if (cmd->address == 0) {
+                delete cmd;
+                continue;
+            }
+            cmd->status = RSCmd::StatusSendError;
+            emit cmdDone(cmd);
+        }
+        lock.lock();
+        return;
+    }
+    if (Clock::now() < nextReconnect) {
+        workAvailable.wait_until(lock, nextReconnect, [this] {
+            return (flags & StopRequested) || !queue.isEmpty();
+        });
+        return;
+    }
+    lock.unlock();
+    const bool opened = configureAndOpen();
+    nextReconnect = Clock::now() + milliseconds(ReconnectIntervalMs);
+    // Announced before the first exchange on the new port can report.
+    if (opened)
+        emit linkRestored(configuredPortName);
+    lock.lock();
+    if (opened)
+        flags &= ~PortLost;
 }
 
 RSCmd *RSThread::nextPoll()
@@ -399,6 +487,23 @@ bool RSThread::sendFrame(const QByteArray &frame)
     }
 }
 
+bool RSThread::deviceGone() const
+{
+    if (!port->isOpen())
+        return true;
+    const QSerialPort::SerialPortError error = port->error();
+    if (error == QSerialPort::ResourceError || error == QSerialPort::NotOpenError)
+        return true;
+#ifdef Q_OS_UNIX
+    // A hang-up or error is reported whatever events are asked for; a
+    // monitor that is merely silent leaves the descriptor quiet.
+    pollfd descriptor{port->handle(), 0, 0};
+    if (::poll(&descriptor, 1, 0) > 0 && (descriptor.revents & (POLLHUP | POLLERR | POLLNVAL)))
+        return true;
+#endif
+    return false;
+}
+
 bool RSThread::writeRejected() const
 {
     const QSerialPort::SerialPortError error = port->error();
@@ -448,9 +553,12 @@ bool RSThread::receiveReply(RSCmd *cmd)
             return true;
         // A read that came back empty before its time (hang-up, error)
         // still takes its full slot, so that a dead device never makes a
-        // busy loop of this phase.
-        if (arrived.isEmpty())
+        // busy loop of this phase; a device that is gone ends it at once.
+        if (arrived.isEmpty()) {
+            if (deviceGone())
+                return false;
             std::this_thread::sleep_until(readStart + milliseconds(ReadWaitMs));
+        }
         if (deadline <= Clock::now())
             return false;
     }

@@ -2,6 +2,7 @@
 #define RSTHREAD_H
 
 #include "rscmd.h"
+#include "serialsettings.h"
 
 #include <QList>
 #include <QString>
@@ -33,6 +34,7 @@ public:
     enum Flag {
         StopRequested = 0x1,
         Searching = 0x2,
+        PortLost = 0x4, // the device failed; the worker tries to reopen it
     };
 
     static constexpr quint8 FirstAddress = 1;
@@ -42,6 +44,8 @@ public:
     static constexpr int FailurePauseMs = 100;
     // Time a monitor gets to take in a UMD frame, which it never answers.
     static constexpr int UmdPauseMs = 20;
+    // How often a lost port is tried again.
+    static constexpr int ReconnectIntervalMs = 1000;
 
     explicit RSThread(QObject *parent = nullptr);
     ~RSThread() override;
@@ -56,6 +60,14 @@ public:
     void armSearch();
     // Ends a search without searchDone; the echo already chosen still runs.
     void cancelSearch();
+    // Starts the worker without an open port, as after a lost link: it tries
+    // to open the port of the last opening about once a second and, once it
+    // has, goes on as
+    // startBus would (with a search if one is armed). False if the worker
+    // already runs.
+    bool startReconnect();
+    // True from a device failure until the port is open again.
+    bool isPortLost() const;
     // Takes ownership of the command until cmdDone hands it on.
     void enqueue(RSCmd *cmd);
 
@@ -86,6 +98,11 @@ public:
     int totalTimeoutMs() const;
 
 signals:
+    // linkLost is emitted before the cmdDone of the exchange that found the
+    // failure; every command after it fails at once with status 2 until
+    // linkRestored, which comes before the first exchange on the new port.
+    void linkLost(const QString &portName);
+    void linkRestored(const QString &portName);
     void cmdDone(RSCmd *cmd);
     void searchingAddressChanged(quint8 address);
     void searchDone();
@@ -97,6 +114,16 @@ private:
     using Clock = std::chrono::steady_clock;
 
     bool transact(RSCmd *cmd);
+    // Applies the stored settings to the port and opens it; no message.
+    bool configureAndOpen();
+    // True when the device behind the open port is gone (unplugged, hung
+    // up), not merely silent.
+    bool deviceGone() const;
+    // The worker's turn while the port is lost; called and returns with the
+    // queue lock held.
+    void serveLostPort(std::unique_lock<std::mutex> &lock);
+    // Closes the failed port and lets the worker try to reopen it.
+    void losePort();
     bool sendFrame(const QByteArray &frame);
     bool receiveReply(RSCmd *cmd);
     bool hasLeftovers() const;
@@ -112,7 +139,7 @@ private:
     quint8 pollIndex;
     int flags;
     int totalTimeout;
-    std::mutex queueMutex;
+    mutable std::mutex queueMutex;
     std::recursive_mutex *monitorMutex;
     QList<RSCmd *> queue;
     QList<CMonitor *> monitors;
@@ -125,6 +152,9 @@ private:
     std::atomic<int> knownMonitors{0};
     QString configuredPortName;
     QThread *portHome = nullptr; // where the port goes back when the worker ends
+    Clock::time_point nextReconnect; // worker only
+    // What the last opening read; a lost port is reopened with it.
+    SerialSettings lastSettings;
     std::function<void(const QString &)> openFailureHandler;
 };
 

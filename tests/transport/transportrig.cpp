@@ -23,15 +23,23 @@ Rig::Rig(const QList<int> &monitors, int totalTimeoutMs)
         s.totalTimeout = totalTimeoutMs;
         s.write();
     }
+    clock.start();
     thread.setOpenFailureHandler([this](const QString &name) { openFailures << name; });
     QObject::connect(&thread, &RSThread::cmdDone, &m_receiver, [this](RSCmd *cmd) {
-        events << Event{Event::Done, cmd->address, cmd->code, cmd->status, cmd->reply};
+        events << Event{Event::Done, cmd->address, cmd->code, cmd->status, cmd->reply, clock.elapsed()};
         delete cmd;
     });
-    QObject::connect(&thread, &RSThread::searchingAddressChanged, &m_receiver,
-                     [this](quint8 a) { events << Event{Event::Searching, a, 0, 0, {}}; });
+    QObject::connect(&thread, &RSThread::searchingAddressChanged, &m_receiver, [this](quint8 a) {
+        events << Event{Event::Searching, a, 0, 0, {}, clock.elapsed()};
+    });
     QObject::connect(&thread, &RSThread::searchDone, &m_receiver,
-                     [this] { events << Event{Event::SearchDone, 0, 0, 0, {}}; });
+                     [this] { events << Event{Event::SearchDone, 0, 0, 0, {}, clock.elapsed()}; });
+    QObject::connect(&thread, &RSThread::linkLost, &m_receiver, [this](const QString &port) {
+        events << Event{Event::LinkLost, 0, 0, 0, port.toUtf8(), clock.elapsed()};
+    });
+    QObject::connect(&thread, &RSThread::linkRestored, &m_receiver, [this](const QString &port) {
+        events << Event{Event::LinkRestored, 0, 0, 0, port.toUtf8(), clock.elapsed()};
+    });
 }
 
 Rig::~Rig()

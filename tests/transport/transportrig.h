@@ -4,6 +4,7 @@
 #include "rsthread.h"
 #include "simbus.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QVariant>
 
@@ -15,9 +16,10 @@ class Rig
 {
 public:
     struct Event {
-        enum Kind { Searching, SearchDone, Done } kind;
+        enum Kind { Searching, SearchDone, Done, LinkLost, LinkRestored } kind;
         int address, code, status;
         QByteArray reply;
+        qint64 atMs = 0; // when it reached the main thread, on the rig's clock
     };
 
     // Monitors on the simulated bus, and settings pointing at it with this
@@ -37,6 +39,7 @@ public:
     RSThread thread;
     QList<Event> events;
     QStringList openFailures;
+    QElapsedTimer clock; // started with the rig
 
 private:
     QTemporaryDir m_dir;

@@ -5,6 +5,7 @@
 #include "alarmcmd.h"
 #include "cmonitor.h"
 #include "controlcmd.h"
+#include "controlkeys.h"
 #include "querycmd.h"
 #include "serialsettings.h"
 #include "settingsfile.h"
@@ -68,7 +69,8 @@ private slots:
     void zeroTotalTimeout_data();
     void zeroTotalTimeout();
     void idleWorker();
-    void vanishedDevice();
+    void refusedWriteFailsAtOnce();
+    void lostPortReconnects();
 };
 
 void TestTransport::readAndWriteSettings_data()
@@ -583,44 +585,91 @@ void TestTransport::idleWorker()
     QVERIFY2(clock.elapsed() < 50, qPrintable(QString::number(clock.elapsed())));
 }
 
-void TestTransport::vanishedDevice()
+// The device goes while the worker is idle: the next write is refused by
+// the driver, which ends its exchange at once (not after the time-out), and
+// the loss is announced before that command is reported.
+void TestTransport::refusedWriteFailsAtOnce()
+{
+    Rig rig({5}, 2000);
+    QVERIFY(rig.valid);
+    QVERIFY(rig.thread.startBus());
+    QVERIFY(rig.bus.vanish());
+    QTest::qWait(50); // the worker sleeps: no monitor, no command
+    const qint64 sent = rig.clock.elapsed();
+    rig.thread.enqueue(new RSCmd(5));
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.done().isEmpty(), 5000);
+    const Event done = rig.done().first();
+    QCOMPARE(done.status, int(RSCmd::StatusSendError));
+    QVERIFY2(done.atMs - sent < 300, qPrintable(QString::number(done.atMs - sent)));
+    QCOMPARE(rig.of(Event::LinkLost).size(), 1);
+    const auto first = [&](Event::Kind kind) {
+        return std::find_if(rig.events.cbegin(), rig.events.cend(),
+                            [kind](const Event &e) { return e.kind == kind; }) - rig.events.cbegin();
+    };
+    QVERIFY(first(Event::LinkLost) < first(Event::Done));
+}
+
+// Polling when the device vanishes: the loss is noticed within the exchange,
+// the worker then sleeps (no busy loop), commands fail at once, quitting is
+// quick, and the port behind a stable link name is reopened when it returns,
+// even as another device node.
+void TestTransport::lostPortReconnects()
 {
     Rig rig({5, 6}, 500);
     QVERIFY(rig.valid);
+    const QString link = QDir::current().filePath(QStringLiteral("bus"));
+    QVERIFY(rig.bus.setLinkPath(link));
+    Rig::writeSetting(SerialSettings::PortKey, link);
     rig.thread.addMonitor(new CMonitor(5));
     rig.thread.addMonitor(new CMonitor(6));
     QVERIFY(rig.thread.startBus());
     QTRY_VERIFY_WITH_TIMEOUT(rig.done().size() >= 10, 5000);
-    // The device goes while the worker waits for a reply that will not come:
-    // from then on every wait returns at once.
-    rig.thread.enqueue(new RSCmd(9)); // nobody there
-    QTRY_VERIFY_WITH_TIMEOUT(rig.requests().last().address == 9, 2000);
+
+    const qint64 vanished = rig.clock.elapsed();
     QVERIFY(rig.bus.vanish());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.thread.isPortLost(), 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.of(Event::LinkLost).size(), 1, 2000);
+    QCOMPARE(rig.of(Event::LinkLost).first().reply, link.toUtf8());
+    QVERIFY2(rig.of(Event::LinkLost).first().atMs - vanished < 300,
+             qPrintable(QString::number(rig.of(Event::LinkLost).first().atMs - vanished)));
+
+    // Lost: nothing is polled, a command fails at once, and the worker sleeps
+    // between its tries to reopen.
     QCoreApplication::sendPostedEvents();
-    rig.events.clear();
-    takeWarnings();
+    const qsizetype before = rig.done().size();
     const double cpuBefore = cpuSeconds();
     QElapsedTimer clock;
     clock.start();
-    QTest::qWait(2000);
-    const double seconds = clock.elapsed() / 1000.0;
-    const double cpuShare = (cpuSeconds() - cpuBefore) / seconds;
+    QTest::qWait(1500);
+    rig.thread.enqueue(new ControlCmd(ControlKeys::Menu, 5));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.done().size(), before + 1, 200);
+    QTest::qWait(1000);
+    const double cpuShare = (cpuSeconds() - cpuBefore) / (clock.elapsed() / 1000.0);
+    QCOMPARE(rig.done().size(), before + 1);
+    QCOMPARE(rig.done().last().code, int(RSCmd::CodeControl));
+    QCOMPARE(rig.done().last().status, int(RSCmd::StatusSendError));
+    QVERIFY2(cpuShare < 0.02, qPrintable(QStringLiteral("CPU %1 of a core while lost").arg(cpuShare)));
+    QCOMPARE(rig.of(Event::LinkRestored).size(), 0);
 
-    // The worker goes on trying, every exchange fails, no faster than the
-    // pauses allow, and nothing floods the log. A write the driver refuses
-    // ends its exchange at once instead of retrying until the time-out, so
-    // the failures come about one pause apart, not one time-out apart.
-    const QList<Event> failed = rig.done();
-    const double perPause = seconds * 1000.0 / RSThread::FailurePauseMs;
-    QVERIFY2(failed.size() >= perPause / 2 && failed.size() <= perPause + 1,
-             qPrintable(QString::number(failed.size())));
-    for (const Event &e : failed.mid(1))
-        QCOMPARE(e.status, int(RSCmd::StatusSendError));
-    QVERIFY2(cpuShare < 0.05, qPrintable(QStringLiteral("CPU %1 of a core while the device is gone").arg(cpuShare)));
-    QCOMPARE(takeWarnings(), QStringList());
+    // Back, here on a new node: polling resumes without a search.
+    rig.events.clear();
+    const qint64 back = rig.clock.elapsed();
+    QString error;
+    QVERIFY2(rig.bus.reappear(&error), qPrintable(error));
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.done().isEmpty() && rig.done().last().status == RSCmd::StatusOk, 3000);
+    QVERIFY2(rig.done().last().atMs - back < 2000, qPrintable(QString::number(rig.done().last().atMs - back)));
+    QCOMPARE(rig.of(Event::LinkRestored).size(), 1);
+    QVERIFY(rig.events.first().kind == Event::LinkRestored);
+    QVERIFY(!rig.thread.isPortLost());
+    QVERIFY(rig.searched().isEmpty());
+
+    // Lost again, and stopped while lost: it returns at once.
+    QVERIFY(rig.bus.vanish());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.thread.isPortLost(), 2000);
     clock.restart();
-    rig.thread.stopBus(); // still works
-    QVERIFY(clock.elapsed() < 2 * 500 + RSThread::FailurePauseMs + 200);
+    rig.thread.stopBus();
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(!rig.thread.isPortLost());
 }
 
 QTEST_GUILESS_MAIN(TestTransport)
