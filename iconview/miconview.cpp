@@ -1,6 +1,7 @@
 #include "miconview.h"
 
 #include "cmonitor.h"
+#include "fittedicondelegate.h"
 #include "mcontroller.h"
 #include "monitormodel.h"
 
@@ -65,6 +66,7 @@ bool readPositions(QFile &file, PositionMap *positions)
 
 MIconView::MIconView(QWidget *parent) : QListView(parent)
 {
+    setItemDelegate(new FittedIconDelegate(this));
 }
 
 QString MIconView::positionFilePath()
@@ -118,9 +120,28 @@ void MIconView::restorePositions()
     // are not listed are ignored.
     forEachIcon(controller, [&](const QModelIndex &index, const CMonitor &monitor) {
         const auto it = positions.constFind(monitor.address);
-        if (it != positions.constEnd())
+        if (it == positions.constEnd())
+            return;
+        setPositionForIndex(it.value(), index);
+        if (!isVisible())
+            restoredHidden.insert(monitor.address, it.value());
+    });
+}
+
+void MIconView::doItemsLayout()
+{
+    QListView::doItemsLayout();
+    MController *controller = controllerOf(model());
+    if (restoredHidden.isEmpty() || !controller)
+        return;
+    forEachIcon(controller, [&](const QModelIndex &index, const CMonitor &monitor) {
+        const auto it = restoredHidden.constFind(monitor.address);
+        if (it != restoredHidden.constEnd())
             setPositionForIndex(it.value(), index);
     });
+    // Once shown, the operator's moves and later layouts rule again.
+    if (isVisible())
+        restoredHidden.clear();
 }
 
 void MIconView::rowsInserted(const QModelIndex &parent, int start, int end)
@@ -141,5 +162,7 @@ void MIconView::showEvent(QShowEvent *event)
     if (laidOutHidden) {
         laidOutHidden = false;
         scheduleDelayedItemsLayout();
+    } else {
+        restoredHidden.clear(); // no layout comes that could undo them
     }
 }

@@ -2,6 +2,8 @@
 #define MICONVIEW_H
 
 #include <QListView>
+#include <QMap>
+#include <QPoint>
 #include <QString>
 
 #include <functional>
@@ -28,6 +30,10 @@ public:
     void savePositions();
     void restorePositions();
 
+    // Qt's layout puts every icon on the grid; icons restored while the view
+    // was hidden are put back in their places after it.
+    void doItemsLayout() override;
+
 protected:
     // Icons placed while the view was hidden were laid out for a view of no
     // width; they are laid out again when it shows.
@@ -41,6 +47,8 @@ private:
                      const std::function<void(const QModelIndex &, const CMonitor &)> &visit);
 
     bool laidOutHidden = false;
+    // Places restored while hidden, by bus address, until the view has shown.
+    QMap<quint8, QPoint> restoredHidden;
 };
 
 #endif // MICONVIEW_H

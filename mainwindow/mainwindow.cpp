@@ -533,7 +533,9 @@ void MainWindow::doTest()
     const QString fileName = QFileDialog::getOpenFileName(this, tr("Select test script"));
     if (fileName.isEmpty())
         return;
-    ScriptRunner(this, controller).run(fileName, selection);
+    ScriptRunner runner(this, controller);
+    runningScript = &runner;
+    runner.run(fileName, selection);
 }
 
 void MainWindow::doSaveLayout()
@@ -579,6 +581,10 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    // A script waiting in its own event loop would otherwise keep the
+    // process, and with it the port, alive with no window to stop it.
+    if (runningScript)
+        runningScript->abort();
     writeSettings();
     if (alarmTimer)
         alarmTimer->stop();

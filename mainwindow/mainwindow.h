@@ -6,6 +6,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QModelIndex>
+#include <QPointer>
 
 class MController;
 class MIconView;
@@ -19,6 +20,7 @@ class QSortFilterProxyModel;
 class QTableView;
 class QTimer;
 class QToolBar;
+class ScriptRunner;
 
 // The application's only top-level window: the bus supervisor and every view
 // of it, the actions that drive it, the alarm sound and the status bar.
@@ -100,6 +102,7 @@ private:
     QTableView *tableView = nullptr;
     MWindow *monitorWindow = nullptr;
     MIconView *iconView = nullptr;
+    QPointer<ScriptRunner> runningScript; // while doTest() runs
     QLabel *messageLabel = nullptr;
     QLabel *countLabel = nullptr;
     QLabel *alarmLabel = nullptr;

@@ -3,10 +3,13 @@
 #include "controlkeys.h"
 #include "mcontroller.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QFile>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QStringList>
 #include <QTextStream>
 #include <QTimer>
@@ -36,7 +39,7 @@ std::optional<QString> bracketed(const QString &rest)
 } // namespace
 
 ScriptRunner::ScriptRunner(QWidget *parent, MController *controller)
-    : parent(parent), controller(controller)
+    : window(parent), controller(controller)
 {
 }
 
@@ -49,18 +52,29 @@ ScriptRunner::Outcome ScriptRunner::run(const QString &fileName, const QList<qui
 {
     selection = remembered;
     targets.clear();
+    stopRequested = false;
+    aborted = false;
 
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        QMessageBox::warning(parent, QString(), tr("Open file %1 failed").arg(fileName));
+        QMessageBox::warning(window, QString(), tr("Open file %1 failed").arg(fileName));
         return OpenFailed;
     }
 
     delete progress;
     progress = new QProgressDialog(tr("Automotive test..."), tr("Stop"), 0, ProgressMaximum,
-                                   parent);
+                                   window);
     progress->setWindowModality(Qt::WindowModal);
     progress->setWindowTitle(tr("Automotive test..."));
+    // Left to itself the dialog resets and closes when the line count
+    // reaches its maximum, taking "Stop" away from longer scripts.
+    progress->setAutoReset(false);
+    progress->setAutoClose(false);
+    // Its own cancel() would hide it at once and unblock the window while a
+    // wait still runs; "Stop" only takes effect after the wait.
+    disconnect(progress, &QProgressDialog::canceled, progress, nullptr);
+    connect(progress, &QProgressDialog::canceled, this, &ScriptRunner::requestStop);
+    progress->installEventFilter(this);
     progress->show();
 
     Outcome outcome = Finished;
@@ -71,7 +85,7 @@ ScriptRunner::Outcome ScriptRunner::run(const QString &fileName, const QList<qui
         line = line.trimmed();
         // The dialog goes with its window, and so does the supervisor: a
         // window closed under a running script ends the run as "Stop" does.
-        if (!progress || progress->wasCanceled() || !controller) {
+        if (!progress || stopRequested || aborted || !controller) {
             outcome = Stopped;
             break;
         }
@@ -80,7 +94,7 @@ ScriptRunner::Outcome ScriptRunner::run(const QString &fileName, const QList<qui
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
         if (!line.startsWith(QLatin1Char('@'))) {
-            QMessageBox::warning(parent, QString(), tr("Syntax error"));
+            QMessageBox::warning(window, QString(), tr("Syntax error"));
             outcome = SyntaxError;
             break;
         }
@@ -96,6 +110,31 @@ ScriptRunner::Outcome ScriptRunner::run(const QString &fileName, const QList<qui
 
     delete progress;
     return outcome;
+}
+
+void ScriptRunner::abort()
+{
+    aborted = true;
+}
+
+bool ScriptRunner::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == progress && event->type() == QEvent::Close) {
+        event->ignore();
+        requestStop();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void ScriptRunner::requestStop()
+{
+    stopRequested = true;
+    // Taken: the run ends when the current wait is over.
+    if (progress) {
+        if (auto *stop = progress->findChild<QPushButton *>())
+            stop->setEnabled(false);
+    }
 }
 
 void ScriptRunner::addMonitors(const QString &argument)
@@ -145,7 +184,7 @@ void ScriptRunner::idle(const QString &argument)
     QTimer wake;
     wake.setSingleShot(true);
     wake.setTimerType(Qt::PreciseTimer);
-    while (clock.elapsed() <= ms && progress) {
+    while (clock.elapsed() <= ms && progress && !aborted) {
         wake.start(int(qMin<qint64>(ms - clock.elapsed() + 1, INT_MAX)));
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }

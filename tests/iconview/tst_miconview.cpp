@@ -1,5 +1,7 @@
-// Saving and restoring icon positions: the exact bytes of poslist.pon, and
-// damaged or missing files that must change nothing and cost nothing.
+// Saving and restoring icon positions: the exact bytes of poslist.pon,
+// damaged or missing files that must change nothing and cost nothing, and
+// places restored while the view is hidden. And the icon as drawn.
+#include "alarmstatus.h"
 #include "mcontroller.h"
 #include "miconview.h"
 #include "monitormodel.h"
@@ -38,6 +40,28 @@ bool writeFile(const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
+// Whether needle appears in haystack, its top-left within area; channels may
+// differ by one for rounding.
+bool containsImage(const QImage &haystack, const QRect &area, const QImage &needle)
+{
+    const auto close = [](QRgb a, QRgb b) {
+        return qAbs(qRed(a) - qRed(b)) <= 1 && qAbs(qGreen(a) - qGreen(b)) <= 1
+               && qAbs(qBlue(a) - qBlue(b)) <= 1;
+    };
+    for (int top = area.top(); top + needle.height() <= area.bottom() + 1; ++top) {
+        for (int left = area.left(); left + needle.width() <= area.right() + 1; ++left) {
+            bool same = true;
+            for (int y = 0; same && y < needle.height(); ++y) {
+                for (int x = 0; same && x < needle.width(); ++x)
+                    same = close(haystack.pixel(left + x, top + y), needle.pixel(x, y));
+            }
+            if (same)
+                return true;
+        }
+    }
+    return false;
+}
+
 // The real view; the test needs to see and set places, which QListView
 // keeps protected.
 class PlacingView : public MIconView
@@ -59,12 +83,17 @@ class TestMIconView : public QObject
     std::unique_ptr<PlacingView> view;
 
     // Lists the monitors in the controller and the model, without a bus.
-    void list(const QList<quint8> &addresses)
+    void list(const QList<quint8> &addresses, bool show = true)
     {
         for (quint8 address : addresses) {
             const int row = controller->transactionThread()->addMonitor(new CMonitor(address));
             QVERIFY(row >= 0 && model->insertRows(row, 1));
         }
+        if (show)
+            showView();
+    }
+    void showView()
+    {
         view->show();
         QVERIFY(QTest::qWaitForWindowExposed(view.get()));
     }
@@ -93,6 +122,8 @@ private slots:
         view = std::make_unique<PlacingView>();
         // As the main window sets it up.
         view->setViewMode(QListView::IconMode);
+        view->setIconSize(QSize(60, 60));
+        view->setSpacing(10);
         view->setGridSize(QSize(80, 80));
         view->setMovement(QListView::Free);
         view->setWrapping(true);
@@ -206,6 +237,42 @@ private slots:
         QCOMPARE(positions(), QList<QPoint>({QPoint(250, -30), QPoint(1, 1)}));
     }
 
+    // Restored while the table shows, the places outlive the layout the view
+    // gets when it shows, and saving then writes the same file back.
+    void restoredWhileHiddenSurvivesShowing()
+    {
+        list({3, 7, 12}, false);
+        const QByteArray saved = be32(3) + entry(12, 400, 10) + entry(7, 170, 250) + entry(3, -20, 90);
+        QVERIFY(writeFile(saved));
+        view->restorePositions();
+        showView();
+        QCOMPARE(positions(), QList<QPoint>({QPoint(-20, 90), QPoint(170, 250), QPoint(400, 10)}));
+        view->savePositions();
+        QCOMPARE(fileBytes(), saved);
+    }
+
+    // Three alarm icons fill the 96 x 32 status image; in the 80-pixel cell
+    // it shows whole, scaled to the 60-pixel icon width, over the status colour.
+    void statusImageShowsWhole()
+    {
+        QSettings(QStringLiteral("mc422.ini"), QSettings::IniFormat).setValue("alarm/ire", true);
+        list({3});
+        CMonitor *monitor = controller->monitorAt(0);
+        monitor->state = CMonitor::StatePower;
+        monitor->alarm = 0x0E; // audio mute, black field, IRE
+        const QPixmap image = statusImage(*monitor);
+        QCOMPARE(image.size(), QSize(96, 32));
+
+        QImage expected(60, 20, QImage::Format_ARGB32_Premultiplied);
+        expected.fill(statusColor(*monitor));
+        QPainter(&expected).drawPixmap(0, 0, image.scaled(expected.size(), Qt::IgnoreAspectRatio,
+                                                          Qt::SmoothTransformation));
+        const QImage shown = view->viewport()->grab().toImage();
+        const QRect item = view->visualRect(model->index(0, MonitorModel::IconColumn));
+        QVERIFY2(containsImage(shown, item, expected), qPrintable(QStringLiteral("item %1x%2")
+                                                                     .arg(item.width()).arg(item.height())));
+        QFile::remove(QStringLiteral("mc422.ini"));
+    }
 };
 
 QTEST_MAIN(TestMIconView)

@@ -4,6 +4,7 @@
 #include "mainwindowfixture.h"
 
 #include "cmonitor.h"
+#include "modalwatcher.h"
 #include "mcontroller.h"
 #include "miconview.h"
 #include "monitormodel.h"
@@ -17,9 +18,11 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QDockWidget>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressDialog>
@@ -77,6 +80,7 @@ private slots:
     void iconsFoundWhileHiddenAreLaidOutWhenShown();
     void viewSwitchIsStoredAtOnce();
     void quitAnsweredNoWritesNothing();
+    void quitDuringAScriptWaitEndsIt();
     void searchDialogRunsToTheEnd();
     void searchDialogCancelled();
     void searchWithAPortThatCannotOpen();
@@ -368,6 +372,50 @@ void TestMainWindow::quitAnsweredNoWritesNothing()
     QSettings settings("mc422.ini", QSettings::IniFormat);
     QVERIFY(settings.contains("pos"));
     QVERIFY(settings.contains("detailview/isvisible"));
+}
+
+void TestMainWindow::quitDuringAScriptWaitEndsIt()
+{
+    MainWindowFixture f;
+    f.writeSettings();
+    MainWindow &w = f.open();
+    QFile script(f.dir.filePath(QStringLiteral("wait.txt")));
+    QVERIFY(script.open(QIODevice::WriteOnly) && script.write("@Idle [20000]\n") > 0);
+    script.close();
+
+    // The script is chosen; once it waits, the operator quits and says Yes.
+    QElapsedTimer clock;
+    qint64 quitAt = -1;
+    QPointer<QProgressDialog> progress;
+    ModalWatcher watcher([&](QWidget *shown) {
+        if (auto *chooser = qobject_cast<QFileDialog *>(shown)) {
+            chooser->findChild<QLineEdit *>("fileNameEdit")->setText(script.fileName());
+            static_cast<QDialog *>(chooser)->accept(); // as its Open button does
+            return true;
+        }
+        auto *dialog = qobject_cast<QProgressDialog *>(shown);
+        if (!dialog)
+            return false;
+        progress = dialog;
+        MainWindowFixture::answerMessageBox(QMessageBox::Yes);
+        quitAt = clock.elapsed();
+        w.close();
+        return true;
+    });
+    // As the application runs: the event loop that closing the last window ends.
+    QTimer::singleShot(0, f.action("scriptAct"), &QAction::trigger);
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    QObject::connect(&giveUp, &QTimer::timeout, qApp, &QCoreApplication::quit);
+    giveUp.start(30000);
+    clock.start();
+    QApplication::exec();
+    const qint64 endedAt = clock.elapsed();
+
+    QVERIFY(quitAt >= 0);
+    QVERIFY(!w.isVisible());
+    QVERIFY2(endedAt - quitAt < 1000, qPrintable(QStringLiteral("%1 ms").arg(endedAt - quitAt)));
+    QVERIFY(!progress); // the run is over
 }
 
 void TestMainWindow::searchDialogRunsToTheEnd()

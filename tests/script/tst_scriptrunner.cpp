@@ -231,24 +231,51 @@ private slots:
         }
     }
 
+    void stopEndsTheRunAfterTheWait_data()
+    {
+        QTest::addColumn<QByteArray>("lead"); // lines before the presses
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Stop") << QByteArray() << "Stop";
+        QTest::newRow("Escape") << QByteArray() << "Escape";
+        QTest::newRow("closing the dialog") << QByteArray() << "close";
+        // The dialog's maximum is 100: reaching it must not take "Stop" away.
+        QTest::newRow("Stop past line 100") << QByteArray("# line\n").repeated(150) << "Stop";
+    }
     void stopEndsTheRunAfterTheWait()
     {
+        QFETCH(QByteArray, lead);
+        QFETCH(QString, how);
         // Nobody answers at 20 to 25: every press there costs a time-out and a
         // pause, so the queue outlasts the run, and must still all go out.
         QElapsedTimer clock;
         clock.start();
         qint64 stoppedAt = -1;
+        QString afterStop;
         QTimer::singleShot(150, window.get(), [&] {
             QProgressDialog *dialog = progressDialog();
-            if (dialog && ModalWatcher::click(dialog, "Stop"))
-                stoppedAt = clock.elapsed();
+            if (!dialog)
+                return;
+            stoppedAt = clock.elapsed();
+            if (how == "Escape")
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            else if (how == "close")
+                dialog->close();
+            else if (!ModalWatcher::click(dialog, "Stop"))
+                stoppedAt = -1;
         });
-        QCOMPARE(run("@Monitor [20 21 22 23 24 25]\n@Button [MENU]\n@Button [UP]\n@Idle [600]\n"
-                     "@Button [DOWN]\n"),
+        // Still in the wait: the dialog stays and keeps the window blocked, so
+        // that no second run can start.
+        QTimer::singleShot(300, window.get(), [&] {
+            QProgressDialog *dialog = progressDialog();
+            afterStop = dialog && QApplication::activeModalWidget() == dialog ? "blocking" : "gone";
+        });
+        QCOMPARE(run(lead + "@Monitor [20 21 22 23 24 25]\n@Button [MENU]\n@Button [UP]\n@Idle [600]\n"
+                            "@Button [DOWN]\n"),
                  ScriptRunner::Stopped);
         const qint64 took = clock.elapsed();
         const qsizetype sentAtEnd = controlFrames(false).size();
         QVERIFY2(stoppedAt >= 0 && stoppedAt < 600, qPrintable(QString::number(stoppedAt)));
+        QCOMPARE(afterStop, QStringLiteral("blocking"));
         // "Stop" waits for the wait.
         QVERIFY2(took >= 600 && took < 3000, qPrintable(QString::number(took)));
         QVERIFY(!progressDialog(false));
