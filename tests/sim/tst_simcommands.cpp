@@ -184,6 +184,9 @@ void TestSimCommands::syntaxErrors_data()
     QTest::newRow("baud too low") << "baud 10" << "bad baud rate '10'";
     QTest::newRow("turnaround too long") << "turnaround 11s" << "bad turnaround '11s'";
     QTest::newRow("vanish argument") << "vanish now" << "too many arguments";
+    QTest::newRow("reappear argument") << "reappear soon" << "reappear takes nothing or newnode, not 'soon'";
+    QTest::newRow("silence one monitor") << "silence 5" << "silence takes all or none, not '5'";
+    QTest::newRow("silence nothing") << "silence" << "missing argument";
 }
 
 void TestSimCommands::syntaxErrors()
@@ -211,6 +214,7 @@ void TestSimCommands::busErrors_data()
     QTest::newRow("already there") << QStringList{"add 5"} << "add 4-6" << "address 5 already has a monitor";
     QTest::newRow("wait on stdin") << QStringList{} << "wait 10" << "only works in scenario files";
     QTest::newRow("reappear unvanished") << QStringList{} << "reappear" << "has not vanished";
+    QTest::newRow("new node unvanished") << QStringList{} << "reappear newnode" << "has not vanished";
     QTest::newRow("vanish while stopped") << QStringList{} << "vanish" << "no device to vanish";
 }
 
@@ -284,6 +288,7 @@ void TestSimCommands::statusAndHelpPrinted()
     lines.clear();
     QVERIFY(bus.command(QStringLiteral("help")));
     QVERIFY(lines.join(QLatin1Char('\n')).contains(QLatin1String("dies-after")));
+    QVERIFY(lines.join(QLatin1Char('\n')).contains(QLatin1String("reappear [newnode] | silence all|none")));
 }
 
 void TestSimCommands::quitHandler()
@@ -366,7 +371,8 @@ void TestSimCommands::garbageLinesNeverCrash()
     QVERIFY(bus.command(QStringLiteral("add 5")));
     const QStringList words{"add", "set", "power", "fault", "key", "alarm", "5", "all", "0x", "-",
                             "sn", "rotary", "\"", "#", "=", "on", "dies-after", "99999999999", "1-126",
-                            "late", "split", "wait", "status", "\xff", "ccw5", "boards", "5,5"};
+                            "late", "split", "wait", "status", "\xff", "ccw5", "boards", "5,5",
+                            "silence", "none", "reappear", "newnode"};
     std::mt19937 random(12345);
     int refused = 0;
     for (int i = 0; i < 3000; ++i) {

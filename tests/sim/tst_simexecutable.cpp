@@ -133,18 +133,27 @@ void TestSimExecutable::stdinStory()
     QTRY_VERIFY(sim.errors().contains(QLatin1String("stdin:3: unknown command 'frob'")));
     QTRY_VERIFY(sim.errors().contains(QLatin1String("stdin:4: bad address '300'")));
 
-    // The device goes, and comes back elsewhere with the link following it.
+    // The device goes, and comes back as another node with the link following it.
     sim.send("vanish\n");
     QCOMPARE(sim.waitForLine(QStringLiteral("^device")), QStringLiteral("device gone"));
     client.close();
     QVERIFY(!QFileInfo::exists(device) && !QFileInfo(link).isSymLink());
     sim.send("vanish\n");
     QTRY_VERIFY(sim.errors().contains(QLatin1String("stdin:6: no device to vanish")));
-    sim.send("reappear\n");
+    sim.send("reappear newnode\n");
     const QString again = sim.waitForLine(QStringLiteral("^device /")).mid(7);
+    QVERIFY2(!again.isEmpty() && again != device, qPrintable(again));
     QTRY_COMPARE(QFileInfo(link).symLinkTarget(), again);
     QVERIFY(client.open(link));
     QCOMPARE(client.exchange(hexToBytes("85 80"), 2), hexToBytes("85 05"));
+
+    // A cut line: the port stays usable, but nothing answers until it is mended.
+    sim.send("silence all\nstatus\n");
+    QVERIFY(sim.waitForLine(QStringLiteral("^bus ")).endsWith(QLatin1String(" line=silent")));
+    QVERIFY(client.write(hexToBytes("85 80")));
+    QVERIFY(client.read(2, 150).isEmpty());
+    sim.send("silence none\n");
+    QCOMPARE(exchangeUntilAnswered(client, "85 80", 2), hexToBytes("85 05"));
 
     QVERIFY(sim.endsCleanly());
     QVERIFY(!QFileInfo(link).isSymLink());

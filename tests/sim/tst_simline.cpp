@@ -50,6 +50,8 @@ private slots:
     void replyFaults();
     void splitReply_data();
     void splitReply();
+    void lineSilence();
+    void vanishAndReappear_data();
     void vanishAndReappear();
     void pacing_data();
     void pacing();
@@ -377,8 +379,38 @@ void TestSimLine::splitReply()
     QCOMPARE(seen, pieces);
 }
 
+void TestSimLine::lineSilence()
+{
+    QVERIFY(m_bus->addMonitor(5) && m_bus->addMonitor(6));
+    // Monitor 6 has heard its request before the line goes; its late reply
+    // must be lost with the line. Nothing sent meanwhile is heard: the
+    // queries would have cleared the report flags the echoes show after.
+    steps({"! fault 5 badalarm 0x20", "! fault 6 late 300", "86 80 = -", "! silence all",
+           "85 82 = -", "85 83 = -", "! add 7", "87 80 = -"});
+    QVERIFY(m_bus->isLineSilent() && m_bus->isRunning());
+    QCOMPARE(m_bus->requestCount(), 4); // the controller's polls are still seen
+    QCOMPARE(m_bus->replyCount(), 0);
+    QCOMPARE(m_bus->monitor(5)->requests, 0);
+    QCOMPARE(m_bus->trace().size(), 4);
+    QCOMPARE(m_bus->trace().last().bytes, hexToBytes("87 80"));
+    QVERIFY2(m_bus->statusText().section(QLatin1Char('\n'), 0, 0).endsWith(QLatin1String(" line=silent")),
+             qPrintable(m_bus->statusText()));
+
+    steps({"! silence none", "85 80 = 85 07", "87 80 = 87 07", "85 82 = 85 20", "86 80 = 86 07"});
+    QVERIFY(!m_bus->isLineSilent());
+    QVERIFY(!m_bus->statusText().contains(QLatin1String("silent")));
+}
+
+void TestSimLine::vanishAndReappear_data()
+{
+    QTest::addColumn<bool>("newNode");
+    QTest::newRow("any node") << false;
+    QTest::newRow("new node") << true;
+}
+
 void TestSimLine::vanishAndReappear()
 {
+    QFETCH(bool, newNode);
     QTemporaryDir dir;
     const QString link = dir.filePath(QStringLiteral("ttySIM"));
     QString error;
@@ -396,10 +428,13 @@ void TestSimLine::vanishAndReappear()
     m_client.close();
     QVERIFY(!QFileInfo::exists(oldPath));
 
-    QVERIFY2(m_bus->command(QStringLiteral("reappear"), &error), qPrintable(error));
+    QVERIFY2(m_bus->command(newNode ? QStringLiteral("reappear newnode") : QStringLiteral("reappear"), &error),
+             qPrintable(error));
     QVERIFY(m_bus->isRunning());
     const QString newPath = m_bus->devicePath();
     QCOMPARE(QFileInfo(link).symLinkTarget(), newPath);
+    if (newNode)
+        QVERIFY2(newPath != oldPath, qPrintable(newPath));
     QCOMPARE(messages(), (QStringList{QStringLiteral("device gone"), QStringLiteral("device ") + newPath}));
     // The monitors were kept; reached through the link as a controller would.
     QVERIFY(m_client.open(link));

@@ -103,14 +103,14 @@ bool SimBus::start(QString *error)
     return startLocked(error);
 }
 
-bool SimBus::startLocked(QString *error)
+bool SimBus::startLocked(QString *error, const QString &avoidPath)
 {
     if (m_wakeFd < 0) {
         if (error)
             *error = QStringLiteral("eventfd: %1").arg(QString::fromLocal8Bit(strerror(errno)));
         return false;
     }
-    if (!m_pty->open(error))
+    if (!m_pty->open(error, avoidPath))
         return false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -178,20 +178,23 @@ bool SimBus::vanish()
             if (!m_running)
                 return false;
         }
+        const QString gone = devicePath();
         stopLocked();
         removeLink();
         std::lock_guard<std::mutex> lock(m_mutex);
         m_vanished = true;
+        m_vanishedPath = gone;
     }
     emitMessages({QStringLiteral("device gone")});
     return true;
 }
 
-bool SimBus::reappear(QString *error)
+bool SimBus::reappear(QString *error, bool newNode)
 {
     QString path;
     {
         std::lock_guard<std::mutex> life(m_lifecycleMutex);
+        QString avoid;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             if (!m_vanished) {
@@ -199,8 +202,10 @@ bool SimBus::reappear(QString *error)
                     *error = QStringLiteral("the device has not vanished");
                 return false;
             }
+            if (newNode)
+                avoid = m_vanishedPath;
         }
-        if (!startLocked(error))
+        if (!startLocked(error, avoid))
             return false;
         path = devicePath();
     }
@@ -212,6 +217,25 @@ bool SimBus::isVanished() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_vanished;
+}
+
+void SimBus::setLineSilent(bool silent)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_lineSilent = silent;
+    if (silent) {
+        // Whatever is still on its way never arrives; nothing is left
+        // to write, so the line is idle at once.
+        m_tx.clear();
+        m_txWire.reset();
+        m_changed.notify_all();
+    }
+}
+
+bool SimBus::isLineSilent() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_lineSilent;
 }
 
 QString SimBus::devicePath() const
@@ -648,6 +672,8 @@ void SimBus::handleFrame(const SimFramer::Frame &frame)
     addTrace(entry);
     m_changed.notify_all();
 
+    if (m_lineSilent)
+        return; // traced as the controller sent it, but it reaches nobody
     const auto it = m_monitors.find(address);
     if (it == m_monitors.end())
         return; // nobody there: the line stays quiet
@@ -752,7 +778,10 @@ bool SimBus::execute(const SimCommand &cmd, QString *error)
     case SimCommand::Vanish:
         return vanish() || fail(QStringLiteral("no device to vanish (already gone or stopped)"));
     case SimCommand::Reappear:
-        return reappear(error);
+        return reappear(error, cmd.flag);
+    case SimCommand::Silence:
+        setLineSilent(cmd.flag);
+        return true;
     case SimCommand::Trace:
         setTraceOutput(cmd.flag);
         return true;
@@ -890,14 +919,15 @@ QString SimBus::statusText(const QList<quint8> &list) const
     std::lock_guard<std::mutex> lock(m_mutex);
     const Clock::time_point now = Clock::now();
     QStringList lines;
-    lines << QStringLiteral("bus %1 baud=%2 turnaround=%3ms monitors=%4 requests=%5 replies=%6")
+    lines << QStringLiteral("bus %1 baud=%2 turnaround=%3ms monitors=%4 requests=%5 replies=%6%7")
                  .arg(m_vanished ? QStringLiteral("(vanished)")
                                  : m_devicePath.isEmpty() ? QStringLiteral("(stopped)") : m_devicePath)
                  .arg(m_rxWire.baud())
                  .arg(m_turnaroundMs)
                  .arg(m_monitors.size())
                  .arg(m_requests)
-                 .arg(m_replies);
+                 .arg(m_replies)
+                 .arg(m_lineSilent ? QStringLiteral(" line=silent") : QString());
     for (quint8 a : list) {
         const auto it = m_monitors.find(a);
         if (it != m_monitors.end())

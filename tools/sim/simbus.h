@@ -94,10 +94,20 @@ public:
 
     // The whole device goes away: the pseudo-terminal is closed and its path
     // (and the link) disappear. reappear() creates a new one; devicePath()
-    // then gives the new path.
+    // then gives the new path, which may be the old one again unless newNode
+    // is set. False, saying why in *error, when the device has not vanished
+    // or cannot be made.
     bool vanish();
-    bool reappear(QString *error = nullptr);
+    bool reappear(QString *error = nullptr, bool newNode = false);
     bool isVanished() const;
+
+    // The line itself falls silent, as with a cut cable: the device stays
+    // open and takes every write, requests are still counted and traced,
+    // but no monitor (also none added meanwhile) hears them or answers.
+    // Replies on their way are lost. Monitors keep their own faults. Lasts
+    // until switched off, also across vanish and reappear.
+    void setLineSilent(bool silent);
+    bool isLineSilent() const;
 
     std::optional<SimMonitorState> monitor(quint8 address) const;
     QList<quint8> addresses() const;
@@ -150,8 +160,8 @@ private:
     void flushGarbage(Clock::time_point at);
     void addTrace(const SimTraceEntry &entry);
 
-    // Under m_lifecycleMutex.
-    bool startLocked(QString *error);
+    // Under m_lifecycleMutex. avoidPath: a device path the new one must not have.
+    bool startLocked(QString *error, const QString &avoidPath = QString());
     void stopLocked();
     bool makeLink(QString *error);
     void removeLink();
@@ -181,11 +191,13 @@ private:
     bool m_stopWorker = false;
     bool m_running = false;
     bool m_vanished = false;
+    bool m_lineSilent = false;
     bool m_traceOutput = false;
     int m_turnaroundMs = 0;
     int m_requests = 0;
     int m_replies = 0;
     QString m_devicePath;
+    QString m_vanishedPath; // the device before the last vanish
     QString m_linkPath;
     const Clock::time_point m_origin;
     std::function<void(const QString &)> m_messageHandler;

@@ -372,10 +372,11 @@ std::optional<SimCommand> SimCommand::parse(const QString &line, QString *error)
         {QStringLiteral("power"), Power},     {QStringLiteral("alarm"), Alarm},
         {QStringLiteral("set"), Set},         {QStringLiteral("key"), Key},
         {QStringLiteral("fault"), Fault},     {QStringLiteral("vanish"), Vanish},
-        {QStringLiteral("reappear"), Reappear}, {QStringLiteral("wait"), Wait},
-        {QStringLiteral("status"), Status},   {QStringLiteral("trace"), Trace},
-        {QStringLiteral("baud"), Baud},       {QStringLiteral("turnaround"), Turnaround},
-        {QStringLiteral("help"), Help},       {QStringLiteral("quit"), Quit},
+        {QStringLiteral("reappear"), Reappear}, {QStringLiteral("silence"), Silence},
+        {QStringLiteral("wait"), Wait},       {QStringLiteral("status"), Status},
+        {QStringLiteral("trace"), Trace},     {QStringLiteral("baud"), Baud},
+        {QStringLiteral("turnaround"), Turnaround}, {QStringLiteral("help"), Help},
+        {QStringLiteral("quit"), Quit},
     };
     const QString verbWord = words.first().toLower();
     const auto verb = verbs.constFind(verbWord);
@@ -450,8 +451,24 @@ std::optional<SimCommand> SimCommand::parse(const QString &line, QString *error)
         cmd.fault = *fault;
         break;
     }
-    case Vanish:
     case Reappear:
+        if (!argCount(0, 1))
+            return std::nullopt;
+        cmd.flag = !args.isEmpty();
+        if (cmd.flag && args.first().toLower() != QLatin1String("newnode"))
+            return failed(error, QStringLiteral("reappear takes nothing or newnode, not '%1'").arg(args.first()));
+        break;
+    case Silence: {
+        if (!argCount(1, 1))
+            return std::nullopt;
+        const QString which = args.first().toLower();
+        if (which != QLatin1String("all") && which != QLatin1String("none"))
+            return failed(error, QStringLiteral("silence takes all or none, not '%1' "
+                                                "(one monitor: fault ADDRS silence)").arg(args.first()));
+        cmd.flag = which == QLatin1String("all");
+        break;
+    }
+    case Vanish:
     case Help:
     case Quit:
         if (!argCount(0, 0))
@@ -509,7 +526,8 @@ QString SimCommand::helpText()
         "key ADDRS SDI1|SDI2|YPbPr|CVBS|DVI|F1-F5|MENU|UP|DOWN|ENTER|PUSH1-5|CW1-5|CCW1-5|ON|OFF|CODE\n"
         "fault ADDRS silence|noise [N]|split [MS]|late [MS]|badalarm [N]|wrongitem|noquery|none\n"
         "fault ADDRS dies-after 30s|500ms|N polls\n"
-        "vanish | reappear | status [ADDRS] | trace on|off | baud N | turnaround MS\n"
+        "vanish | reappear [newnode] | silence all|none (the whole line, monitors keep their faults)\n"
+        "status [ADDRS] | trace on|off | baud N | turnaround MS\n"
         "wait MS (scenario files only) | help | quit\n"
         "ADDRS: 5, 3-7, 1,4,9 or all. Numbers: decimal or 0x hex. '#' starts a comment.");
 }

@@ -27,6 +27,7 @@ public:
         Fault,
         Vanish,
         Reappear,
+        Silence, // the whole line, not one monitor
         Wait,
         Status,
         Trace,
@@ -73,7 +74,7 @@ public:
     Verb verb = Nothing;
     QList<quint8> addresses;
     bool allAddresses = false;
-    bool flag = false; // power on, trace on, alarm cleared
+    bool flag = false; // power on, trace on, alarm cleared, line silent, new device node
     qint64 number = 0; // alarm byte, wait ms, baud, turnaround, key code, set value
     int index = 0;     // rotary index 0-4 for "set ... rotary"
     Item item = SerialNumber;

@@ -12,7 +12,26 @@ SimPty::~SimPty()
     close();
 }
 
-bool SimPty::open(QString *error)
+bool SimPty::open(QString *error, const QString &avoidPath)
+{
+    if (!openPair(error))
+        return false;
+    if (avoidPath.isEmpty() || m_path != avoidPath)
+        return true;
+    // Linux gives out the lowest free number, often the one just released.
+    // Holding that pair open while asking again forces another number.
+    const int spareMaster = m_master;
+    const int spareSlave = m_slave;
+    m_master = -1;
+    m_slave = -1;
+    m_path.clear();
+    const bool opened = openPair(error);
+    ::close(spareSlave);
+    ::close(spareMaster);
+    return opened;
+}
+
+bool SimPty::openPair(QString *error)
 {
     close();
     auto fail = [&](const char *what) {

@@ -15,7 +15,10 @@ public:
     SimPty(const SimPty &) = delete;
     SimPty &operator=(const SimPty &) = delete;
 
-    bool open(QString *error = nullptr);
+    // Opens a new pair, closing any open one first. With avoidPath, the new
+    // slave path is never that one, even when the kernel would hand it out
+    // again. False, with nothing open, on failure.
+    bool open(QString *error = nullptr, const QString &avoidPath = QString());
     // Closes both sides; the slave path disappears.
     void close();
 
@@ -24,6 +27,8 @@ public:
     QString slavePath() const { return m_path; }
 
 private:
+    bool openPair(QString *error);
+
     int m_master = -1;
     int m_slave = -1;
     QString m_path;
