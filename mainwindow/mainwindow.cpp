@@ -298,6 +298,14 @@ void MainWindow::createStatusBar()
     alarmLabel->setMinimumWidth(100);
     statusBar()->addPermanentWidget(alarmLabel, 0);
 
+    linkLabel = new QLabel;
+    linkLabel->setObjectName(QStringLiteral("linkLabel"));
+    linkLabel->setMinimumWidth(100);
+    statusBar()->addPermanentWidget(linkLabel, 0);
+    connect(controller, &MController::linkStateChanged, this, &MainWindow::updateLinkLabel);
+    connect(controller, &MController::linkStateChanged, this, &MainWindow::updateStatusBar);
+    updateLinkLabel();
+
     updateStatusBar();
 }
 
@@ -348,6 +356,30 @@ void MainWindow::setupAudio()
     alarmTimer->setInterval(AlarmRepeatMs);
     alarmTimer->setSingleShot(false);
     connect(alarmTimer, &QTimer::timeout, this, &MainWindow::playAlarmAudio);
+}
+
+void MainWindow::updateLinkLabel()
+{
+    const MController::LinkState state = controller->linkState();
+    const QString since = controller->linkFaultSince().toString(QStringLiteral("HH:mm:ss"));
+    QFont font = linkLabel->font();
+    font.setBold(state != MController::LinkOk);
+    linkLabel->setFont(font);
+    QPalette palette = linkLabel->palette();
+    palette.setBrush(QPalette::All, QPalette::WindowText,
+                     state == MController::LinkOk ? statusBar()->palette().windowText() : QBrush(Qt::red));
+    linkLabel->setPalette(palette);
+    switch (state) {
+    case MController::LinkOk:
+        linkLabel->setText(tr("Link OK"));
+        break;
+    case MController::PortLost:
+        linkLabel->setText(tr("Link lost: %1 since %2").arg(controller->linkPortName(), since));
+        break;
+    case MController::BusSilent:
+        linkLabel->setText(tr("Bus silent since %1").arg(since));
+        break;
+    }
 }
 
 void MainWindow::updateStatusBar()

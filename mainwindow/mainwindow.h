@@ -46,6 +46,7 @@ private slots:
     void toggleMWindow(const QModelIndex &index);
     void toggleSortMWindow(const QModelIndex &index);
     void updateStatusBar();
+    void updateLinkLabel();
     void doAbout();
     void doOption();
     void doTest();
@@ -106,6 +107,7 @@ private:
     QLabel *messageLabel = nullptr;
     QLabel *countLabel = nullptr;
     QLabel *alarmLabel = nullptr;
+    QLabel *linkLabel = nullptr; // the serial link: OK, lost or silent
     QTimer *alarmTimer = nullptr;
     QAudioSink *audioOutput = nullptr;
     QFile alarmFile;

@@ -46,4 +46,11 @@ int tone()
     return settings.value(QLatin1String(ToneKey), int(ToneOnce)).toInt();
 }
 
+bool linkAlarmEnabled()
+{
+    QSettings settings(QLatin1String(SettingsFileName), QSettings::IniFormat);
+    settings.beginGroup(QLatin1String(Group));
+    return settings.value(QLatin1String(LinkKey), true).toBool();
+}
+
 } // namespace AlarmSettings

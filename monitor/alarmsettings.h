@@ -14,12 +14,15 @@ enum Tone { ToneOff = 0, ToneOnce = 1, ToneContinue = 2 };
 
 inline constexpr char Group[] = "alarm";
 inline constexpr char ToneKey[] = "tone";
+// Whether a lost or silent serial link sounds the alarm too.
+inline constexpr char LinkKey[] = "link";
 
 const char *key(Kind kind);
 bool defaultEnabled(Kind kind);
 
 bool isEnabled(Kind kind);
 int tone(); // default ToneOnce
+bool linkAlarmEnabled(); // default true
 
 } // namespace AlarmSettings
 

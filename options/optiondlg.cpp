@@ -62,6 +62,10 @@ OptionDlg::OptionDlg(QWidget *parent)
     alarmGrid->addWidget(muteBox, 1, 1);
     alarmGrid->addWidget(ireBox, 2, 0);
     alarmGrid->addWidget(rgbBox, 2, 1);
+    linkBox = new QCheckBox(tr("Link"));
+    linkBox->setToolTip(tr("Sound the alarm while the serial link is lost or the bus is silent"));
+    linkBox->setChecked(AlarmSettings::linkAlarmEnabled());
+    alarmGrid->addWidget(linkBox, 3, 0);
 
     auto *toneGroup = new QGroupBox(tr("Alarm tone"));
     auto *toneGrid = new QGridLayout(toneGroup);
@@ -121,6 +125,7 @@ void OptionDlg::accept()
         for (const auto &[kind, box] : boxes)
             settings.setValue(QLatin1String(AlarmSettings::key(kind)), box->isChecked());
         settings.setValue(QLatin1String(AlarmSettings::ToneKey), toneCombo->currentIndex());
+        settings.setValue(QLatin1String(AlarmSettings::LinkKey), linkBox->isChecked());
         settings.endGroup();
         settings.sync();
     }

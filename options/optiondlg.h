@@ -32,6 +32,7 @@ private:
     QCheckBox *ireBox;
     QCheckBox *rgbBox;
     QCheckBox *muteBox;
+    QCheckBox *linkBox;
     QComboBox *toneCombo;
 };
 

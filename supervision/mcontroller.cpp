@@ -23,6 +23,8 @@ MController::MController(QObject *parent)
     connect(thread, &RSThread::cmdDone, this, &MController::cmdAnalyzer);
     connect(thread, &RSThread::searchingAddressChanged, this, &MController::doAddressChanged);
     connect(thread, &RSThread::searchDone, this, &MController::logSearchResult);
+    connect(thread, &RSThread::linkLost, this, &MController::portLost);
+    connect(thread, &RSThread::linkRestored, this, &MController::portRestored);
 
     log.open();
 }
@@ -42,14 +44,22 @@ void MController::setModel(MonitorModelNotifier *notifier)
 
 bool MController::startSearch()
 {
+    const bool wasLost = link == PortLost;
     thread->stopBus();
     thread->clearMonitors();
+    failedLastPoll.clear();
     if (model)
         model->reload();
     if (!thread->startBus()) {
         logMsg(QStringLiteral("[ERROR]: Open %1 failed.").arg(thread->portName()));
+        // The port is still being waited for: keep trying, and search as
+        // soon as it is back.
+        if (wasLost && thread->startReconnect())
+            searchWhenRestored = true;
         return false;
     }
+    if (wasLost)
+        portRestored(thread->portName());
     logMsg(QStringLiteral("[SEARCH]: START..."));
     return true;
 }
@@ -59,6 +69,89 @@ void MController::stopSearch()
     thread->cancelSearch();
     // Later, so that replies already on their way are counted first.
     QTimer::singleShot(0, this, &MController::logSearchResult);
+}
+
+QString MController::linkPortName() const
+{
+    return thread->portName();
+}
+
+void MController::setLink(LinkState state)
+{
+    if (state == link)
+        return;
+    link = state;
+    if (state == LinkOk)
+        faultSince = QDateTime();
+    emit linkStateChanged(state);
+}
+
+void MController::logRestored()
+{
+    logMsg(QStringLiteral("[MONITOR]: LINK RESTORED - PORT(%1) - DOWN(%2 s)")
+               .arg(thread->portName(), QString::number(faultSince.secsTo(QDateTime::currentDateTime()))));
+}
+
+void MController::portLost(const QString &portName)
+{
+    if (link == LinkOk)
+        faultSince = QDateTime::currentDateTime(); // a silent bus before it began the outage
+    logMsg(QStringLiteral("[ERROR]: LINK LOST - PORT(%1)").arg(portName));
+    // Every monitor is out of reach at once. The one line above says so,
+    // instead of an error and a zombie line for each of up to 126 monitors.
+    thread->lockMonitors();
+    for (int i = 0; i < thread->monitorCount(); ++i) {
+        CMonitor *m = thread->monitorAt(i);
+        if (m->state != CMonitor::StateZombie) {
+            m->state = CMonitor::StateZombie;
+            commitChange(m);
+        }
+    }
+    failedLastPoll.clear();
+    thread->unlockMonitors();
+    setLink(PortLost);
+}
+
+void MController::portRestored(const QString &portName)
+{
+    Q_UNUSED(portName);
+    if (link == LinkOk)
+        return;
+    logRestored();
+    failedLastPoll.clear(); // no poll has run on the new port yet
+    setLink(LinkOk);
+    if (searchWhenRestored) {
+        searchWhenRestored = false;
+        logMsg(QStringLiteral("[SEARCH]: START..."));
+    }
+}
+
+void MController::notePoll(quint8 address, bool answered)
+{
+    if (answered) {
+        failedLastPoll.remove(address);
+        if (link == BusSilent) {
+            logRestored();
+            setLink(LinkOk);
+        }
+        return;
+    }
+    failedLastPoll.insert(address);
+    updateBusSilence();
+}
+
+void MController::updateBusSilence()
+{
+    const int count = thread->monitorCount();
+    if (link != LinkOk || count == 0 || failedLastPoll.size() < count)
+        return;
+    for (int i = 0; i < count; ++i) {
+        if (!failedLastPoll.contains(thread->monitorAt(i)->address))
+            return;
+    }
+    faultSince = QDateTime::currentDateTime();
+    logMsg(QStringLiteral("[ERROR]: BUS SILENT - PORT(%1)").arg(thread->portName()));
+    setLink(BusSilent);
 }
 
 int MController::monitorCount() const
@@ -89,6 +182,8 @@ bool MController::removeMonitor(CMonitor *monitor)
     emit monitorRemoved(copy);
     logMsg(QStringLiteral("[MONITOR]: REMOVED - SN(%1) - ADDRESS(%2)")
                .arg(copy.serialNumber, QString::number(copy.address)));
+    failedLastPoll.remove(copy.address);
+    updateBusSilence(); // the rest may all be silent
     return true;
 }
 
@@ -181,6 +276,8 @@ void MController::cmdAnalyzer(RSCmd *cmd)
     } else {
         analyzeFailure(cmd, m);
     }
+    if (cmd->code == RSCmd::CodeEcho && thread->findMonitor(cmd->address))
+        notePoll(cmd->address, cmd->status == RSCmd::StatusOk);
     thread->unlockMonitors();
     delete cmd;
 }
@@ -242,8 +339,11 @@ void MController::analyzeQuery(RSCmd *cmd, CMonitor *m)
 
 void MController::analyzeFailure(RSCmd *cmd, CMonitor *m)
 {
-    // A monitor that stopped answering leaves one error line, not one per poll.
-    if (!m || (m->state & CMonitor::StateZombie))
+    // A monitor that stopped answering leaves one error line, not one per
+    // poll. While the port is lost every monitor is a zombie, but what the
+    // operator sent is still reported: it was refused, not merely late.
+    const bool userCommand = cmd->code == RSCmd::CodeControl || cmd->code == RSCmd::CodeUmd;
+    if (!m || ((m->state & CMonitor::StateZombie) && !(userCommand && link == PortLost)))
         return;
     logMsg(QStringLiteral("[ERROR]: CMD(%1) - MSG(%2) - ADDR(%3)")
                .arg(commandName(*cmd), statusName(cmd->status), QString::number(cmd->address)));

@@ -5,7 +5,9 @@
 #include "eventlog.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 class MonitorModelNotifier;
@@ -20,6 +22,12 @@ class MController : public QObject
     Q_OBJECT
 
 public:
+    // The serial link as the operator sees it. PortLost: the device failed
+    // and is being reopened. BusSilent: the port works, but every listed
+    // monitor failed its last poll.
+    enum LinkState { LinkOk, PortLost, BusSilent };
+    Q_ENUM(LinkState)
+
     explicit MController(QObject *parent = nullptr);
     ~MController() override;
 
@@ -32,6 +40,11 @@ public:
     int monitorCount() const;
     CMonitor *monitorAt(int index) const;
     int alarmCount() const;
+
+    LinkState linkState() const { return link; }
+    // When the fault in force began (invalid while the link is OK).
+    QDateTime linkFaultSince() const { return faultSince; }
+    QString linkPortName() const;
 
     bool removeMonitor(CMonitor *monitor);
     void sendControl(quint8 keyCode, quint8 address);
@@ -46,12 +59,17 @@ signals:
     void monitorChanged(const CMonitor &monitor);
     void monitorAdded(const CMonitor &monitor);
     void monitorRemoved(const CMonitor &monitor);
+    void linkStateChanged(MController::LinkState state);
 
 public slots:
     void cmdAnalyzer(RSCmd *cmd);
     void doAddressChanged(quint8 addr);
     void logSearchResult();
     void logMsg(const QString &text);
+
+private slots:
+    void portLost(const QString &portName);
+    void portRestored(const QString &portName);
 
 private:
     // Each poll or reply that asks for a follow-up queues one, also while an
@@ -60,6 +78,11 @@ private:
     void queueUpdateCmd(quint8 address);
     void queueQueryCmd(quint8 item, int dataLength, quint8 address);
     bool registerMonitor(CMonitor *monitor);
+    // Notes a poll's outcome for the silent-bus test, which then runs.
+    void notePoll(quint8 address, bool answered);
+    void updateBusSilence();
+    void setLink(LinkState state);
+    void logRestored();
     bool commitChange(CMonitor *monitor);
 
     void analyzeEcho(RSCmd *cmd, CMonitor *m);
@@ -71,6 +94,11 @@ private:
     RSThread *thread;
     EventLog log;
     MonitorModelNotifier *model = nullptr;
+    LinkState link = LinkOk;
+    QDateTime faultSince;
+    // Listed monitors whose last poll failed; all of them: a silent bus.
+    QSet<quint8> failedLastPoll;
+    bool searchWhenRestored = false;
 };
 
 #endif // MCONTROLLER_H

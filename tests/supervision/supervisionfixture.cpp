@@ -28,8 +28,18 @@ void SupervisionFixture::writeSettings(const QString &extra, int timeoutMs)
     if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate))
         qFatal("cannot write mc422.ini");
     ini.write(QStringLiteral("[serial]\nport=%1\ntotaltimeout=%2\n%3\n")
-                  .arg(bus.devicePath(), QString::number(timeoutMs), extra)
+                  .arg(portPath.isEmpty() ? bus.devicePath() : portPath, QString::number(timeoutMs), extra)
                   .toUtf8());
+}
+
+QString SupervisionFixture::linkBus()
+{
+    const QString link = dir.filePath(QStringLiteral("bus"));
+    QString error;
+    if (!bus.setLinkPath(link, &error))
+        qFatal("link: %s", qPrintable(error));
+    portPath = link;
+    return link;
 }
 
 void SupervisionFixture::createController()

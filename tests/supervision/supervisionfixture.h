@@ -24,6 +24,9 @@ public:
     // Writes mc422.ini: the simulator's device, a short exchange time-out,
     // and extra lines (for example an "[alarm]" group).
     void writeSettings(const QString &extra = QString(), int timeoutMs = 40);
+    // From now on the settings name a symbolic link that follows the bus's
+    // device across vanish and reappear, as a by-id name does; returns it.
+    QString linkBus();
     void createController();
     void destroyController();
 
@@ -54,6 +57,7 @@ public:
 
 private:
     QString previousDir;
+    QString portPath; // empty: the device itself
     int marked = 0;
 };
 
