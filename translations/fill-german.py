@@ -27,6 +27,12 @@ GLOSSARY = {
     "&Uart": "Sch&nittstelle",
     "&View": "&Ansicht",
     "Address": "Adresse",
+    "Bus silent since %1": "Bus stumm seit %1",
+    "Link": "Verbindung",
+    "Link OK": "Verbindung OK",
+    "Link lost: %1 since %2": "Verbindung verloren: %1 seit %2",
+    "Sound the alarm while the serial link is lost or the bus is silent":
+        "Alarm, solange die serielle Verbindung verloren oder der Bus stumm ist",
     "Alarm": "Alarm",
     "Alarm setting": "Alarmeinstellungen",
     "Alarm tone": "Alarmton",

@@ -361,6 +361,18 @@
         <source>Do you want to quit now</source>
         <translation>Wollen Sie das Programm jetzt beenden</translation>
     </message>
+    <message>
+        <source>Link OK</source>
+        <translation>Verbindung OK</translation>
+    </message>
+    <message>
+        <source>Link lost: %1 since %2</source>
+        <translation>Verbindung verloren: %1 seit %2</translation>
+    </message>
+    <message>
+        <source>Bus silent since %1</source>
+        <translation>Bus stumm seit %1</translation>
+    </message>
 </context>
 <context>
     <name>MonitorModel</name>
@@ -458,6 +470,14 @@
     <message>
         <source>Select directory</source>
         <translation>Verzeichnis wählen</translation>
+    </message>
+    <message>
+        <source>Link</source>
+        <translation>Verbindung</translation>
+    </message>
+    <message>
+        <source>Sound the alarm while the serial link is lost or the bus is silent</source>
+        <translation>Alarm, solange die serielle Verbindung verloren oder der Bus stumm ist</translation>
     </message>
 </context>
 <context>

@@ -38,8 +38,18 @@ void MainWindowFixture::writeSettings(const QString &extra, int timeoutMs)
         qFatal("cannot write mc422.ini");
     // Top-level keys must come before the first group.
     ini.write(QStringLiteral("%3\n[serial]\nport=%1\ntotaltimeout=%2\n")
-                  .arg(bus.devicePath(), QString::number(timeoutMs), extra)
+                  .arg(portPath.isEmpty() ? bus.devicePath() : portPath, QString::number(timeoutMs), extra)
                   .toUtf8());
+}
+
+QString MainWindowFixture::linkBus()
+{
+    const QString link = dir.filePath(QStringLiteral("bus"));
+    QString error;
+    if (!bus.setLinkPath(link, &error))
+        qFatal("link: %s", qPrintable(error));
+    portPath = link;
+    return link;
 }
 
 QByteArray MainWindowFixture::settingsBytes() const

@@ -30,6 +30,9 @@ public:
     // as "[alarm]"), then the simulator's device and a short time-out.
     void writeSettings(const QString &extra = QString(), int timeoutMs = 10);
     QByteArray settingsBytes() const;
+    // From now on the settings name a symbolic link that follows the bus's
+    // device across vanish and reappear; returns it.
+    QString linkBus();
     MainWindow &open();   // creates and shows the window
     void destroyWindow(); // as a killed process would: no close event
 
@@ -54,6 +57,7 @@ public:
 
 private:
     QString previousDir;
+    QString portPath; // empty: the device itself
 };
 
 #endif // MAINWINDOWFIXTURE_H

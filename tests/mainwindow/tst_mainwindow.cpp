@@ -86,6 +86,7 @@ private slots:
     void searchWithAPortThatCannotOpen();
     void windowStateSurvivesARestart();
     void statusBarCountsAlarms();
+    void linkLabelFollowsTheLink();
     void batchPowerFollowsTheSelection();
     void logFolderAndAboutBox();
 };
@@ -586,6 +587,37 @@ void TestMainWindow::statusBarCountsAlarms()
 
     QVERIFY(f.controller()->removeMonitor(f.controller()->monitorAt(0)));
     QCOMPARE(count->text(), QStringLiteral("1 Monitors"));
+}
+
+// The link label: plain while the link is fine, bold red with the port and
+// the time the fault began while it is lost, plain again once it is back.
+void TestMainWindow::linkLabelFollowsTheLink()
+{
+    MainWindowFixture f;
+    const QString link = f.linkBus();
+    QVERIFY(f.bus.addMonitor(monitorState(3)));
+    f.writeSettings();
+    f.open();
+    QVERIFY(f.searchUpTo(3));
+    QLabel *label = f.label("linkLabel");
+    QCOMPARE(label->text(), QStringLiteral("Link OK"));
+    QVERIFY(!label->font().bold());
+    const QColor plain = label->palette().color(QPalette::WindowText);
+    QVERIFY(plain != QColor(Qt::red));
+
+    const QTime before = QTime::currentTime().addMSecs(-1000);
+    QVERIFY(f.bus.vanish());
+    QTRY_VERIFY_WITH_TIMEOUT(label->text().startsWith(QStringLiteral("Link lost: %1 since ").arg(link)), 1000);
+    const QTime since = QTime::fromString(label->text().section(QLatin1Char(' '), -1), QStringLiteral("HH:mm:ss"));
+    QVERIFY2(since.isValid() && since >= before.addMSecs(-before.msec()) && since <= QTime::currentTime(),
+             qPrintable(label->text()));
+    QVERIFY(label->font().bold());
+    QCOMPARE(label->palette().color(QPalette::WindowText), QColor(Qt::red));
+
+    QVERIFY(f.bus.reappear());
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("Link OK"), 3000);
+    QVERIFY(!label->font().bold());
+    QCOMPARE(label->palette().color(QPalette::WindowText), plain);
 }
 
 void TestMainWindow::batchPowerFollowsTheSelection()

@@ -113,7 +113,7 @@ private slots:
             << "/srv/old" << (DefaultChecks ^ 0b001010) << 0 << QString() << 0b000110 << "/srv/old";
         QTest::newRow("every value turned round, continue, typed path")
             << QByteArray("[log]\nlogpath=/srv/kc-logs\n[alarm]\nnosignal=true\nblue=false\n"
-                          "black=false\nire=true\nrgb=true\nmute=false\ntone=2\n")
+                          "black=false\nire=true\nrgb=true\nmute=false\ntone=2\nlink=false\n")
             << "/srv/kc-logs" << (DefaultChecks ^ 0b111111) << 2 << "/no/such/dir" << 0 << "/no/such/dir";
     }
     void okWrites()
@@ -149,10 +149,12 @@ private slots:
         settings.beginGroup("alarm");
         QStringList keys = settings.childKeys();
         keys.sort();
-        QCOMPARE(keys, QStringList({"black", "blue", "ire", "mute", "nosignal", "rgb", "tone"}));
+        QCOMPARE(keys, QStringList({"black", "blue", "ire", "link", "mute", "nosignal", "rgb", "tone"}));
         for (int i = 0; i < 6; ++i)
             QCOMPARE(settings.value(alarmBoxes[i].key).toBool(), bool((shownChecks ^ toggle) & (1 << i)));
         QCOMPARE(settings.value("tone").toInt(), tone);
+        // The link alarm is shown and stored back as read; on by default.
+        QCOMPARE(settings.value("link").toBool(), !ini.contains("link=false"));
     }
 
     void cancelWritesNothing_data()
