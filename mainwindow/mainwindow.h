@@ -1,18 +1,16 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
-#include <QAudio>
-#include <QFile>
 #include <QList>
 #include <QMainWindow>
 #include <QModelIndex>
 
+class AlarmSound;
 class MController;
 class MIconView;
 class MWindow;
 class MonitorModel;
 class QAction;
-class QAudioSink;
 class QLabel;
 class QMenu;
 class QSortFilterProxyModel;
@@ -55,7 +53,6 @@ private slots:
     void toggleTableView();
     void toggleIconView();
     void playAlarmAudio();
-    void finishPlay(QAudio::State state);
 
 private:
     void createViews();
@@ -104,9 +101,7 @@ private:
     QLabel *countLabel = nullptr;
     QLabel *alarmLabel = nullptr;
     QTimer *alarmTimer = nullptr;
-    QAudioSink *audioOutput = nullptr;
-    QFile alarmFile;
-
+    AlarmSound *alarmSound = nullptr;
 };
 
 #endif // MAINWINDOW_H
