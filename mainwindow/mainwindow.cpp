@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "alarmsettings.h"
+#include "alarmsound.h"
 #include "cmonitor.h"
 #include "controlkeys.h"
 #include "eventlog.h"
@@ -15,14 +16,11 @@
 #include "settingsfile.h"
 
 #include <QAction>
-#include <QAudioFormat>
-#include <QAudioSink>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
-#include <QMediaDevices>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
@@ -338,19 +336,11 @@ void MainWindow::writeSettings()
 
 void MainWindow::setupAudio()
 {
-    // 16-bit PCM as a WAV file holds it; Qt 6 knows no unsigned 16-bit samples.
-    QAudioFormat format;
-    format.setSampleRate(44100);
-    format.setChannelCount(2);
-    format.setSampleFormat(QAudioFormat::Int16);
-
-    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    if (device.isNull() || !device.isFormatSupported(format)) {
+    if (!AlarmSound::defaultOutputSupported()) {
         qDebug("Audio format not supported");
         return;
     }
-    audioOutput = new QAudioSink(device, format, this);
-    connect(audioOutput, &QAudioSink::stateChanged, this, &MainWindow::finishPlay);
+    alarmSound = new AlarmSound(this);
 
     alarmTimer = new QTimer(this);
     alarmTimer->setInterval(AlarmRepeatMs);
@@ -406,24 +396,8 @@ void MainWindow::updateStatusBar()
 
 void MainWindow::playAlarmAudio()
 {
-    // A sound that is playing is never restarted or overlapped.
-    if (!audioOutput || audioOutput->state() != QAudio::StoppedState)
-        return;
-    alarmFile.setFileName(QStringLiteral("alarm.wav"));
-    if (!alarmFile.open(QIODevice::ReadOnly)) {
-        qDebug("Audio file not found");
-        return;
-    }
-    audioOutput->start(&alarmFile);
-}
-
-void MainWindow::finishPlay(QAudio::State state)
-{
-    if (state != QAudio::IdleState)
-        return;
-    alarmFile.close();
-    if (audioOutput)
-        audioOutput->stop();
+    if (alarmSound)
+        alarmSound->play();
 }
 
 void MainWindow::doSearch()
@@ -620,7 +594,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     writeSettings();
     if (alarmTimer)
         alarmTimer->stop();
-    if (alarmFile.isOpen())
-        alarmFile.close();
+    if (alarmSound)
+        alarmSound->stop();
     event->accept();
 }

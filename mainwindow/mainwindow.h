@@ -1,19 +1,17 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
-#include <QAudio>
-#include <QFile>
 #include <QList>
 #include <QMainWindow>
 #include <QModelIndex>
 #include <QPointer>
 
+class AlarmSound;
 class MController;
 class MIconView;
 class MWindow;
 class MonitorModel;
 class QAction;
-class QAudioSink;
 class QLabel;
 class QMenu;
 class QSortFilterProxyModel;
@@ -58,7 +56,6 @@ private slots:
     void toggleTableView();
     void toggleIconView();
     void playAlarmAudio();
-    void finishPlay(QAudio::State state);
 
 private:
     void createViews();
@@ -109,9 +106,7 @@ private:
     QLabel *alarmLabel = nullptr;
     QLabel *linkLabel = nullptr; // the serial link: OK, lost or silent
     QTimer *alarmTimer = nullptr;
-    QAudioSink *audioOutput = nullptr;
-    QFile alarmFile;
-
+    AlarmSound *alarmSound = nullptr;
 };
 
 #endif // MAINWINDOW_H
