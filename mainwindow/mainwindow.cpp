@@ -377,18 +377,20 @@ void MainWindow::updateStatusBar()
     countLabel->setText(QStringLiteral("%1 %2").arg(QString::number(controller->monitorCount()),
                                                     tr("Monitors")));
     const int alarms = controller->alarmCount();
+    // A lost or silent link sounds like an alarm: it hides every alarm there
+    // may be. The counter itself stays the monitors' own.
+    const bool linkAlarm = controller->linkState() != MController::LinkOk
+        && AlarmSettings::linkAlarmEnabled();
     QPalette palette = alarmLabel->palette();
-    if (alarms > 0) {
-        palette.setBrush(QPalette::All, QPalette::WindowText, QBrush(Qt::red));
+    palette.setBrush(QPalette::All, QPalette::WindowText, QBrush(alarms > 0 ? Qt::red : Qt::black));
+    if (alarms > 0 || linkAlarm) {
         const int tone = AlarmSettings::tone();
         if (tone != AlarmSettings::ToneOff)
             playAlarmAudio();
         if (tone == AlarmSettings::ToneContinue && alarmTimer)
             alarmTimer->start();
-    } else {
-        palette.setBrush(QPalette::All, QPalette::WindowText, QBrush(Qt::black));
-        if (alarmTimer)
-            alarmTimer->stop();
+    } else if (alarmTimer) {
+        alarmTimer->stop();
     }
     alarmLabel->setPalette(palette);
     alarmLabel->setText(QStringLiteral("%1 %2").arg(QString::number(alarms), tr("Alarming")));

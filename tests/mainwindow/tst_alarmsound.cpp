@@ -272,6 +272,8 @@ private slots:
     void toneOffNeverPlays();
     void missingSoundFilePlaysNothing();
     void toneComesBackAfterSoundServerRestart();
+    void lostLinkSounds_data();
+    void lostLinkSounds();
     void silentWithoutSoundServer();
 
 private:
@@ -446,6 +448,48 @@ void TestAlarmSound::toneComesBackAfterSoundServerRestart()
     qInfo("tone back %lld ms after the sound server", watcher.plays().first());
     QTRY_COMPARE_WITH_TIMEOUT(watcher.ends().size(), 1, 5000);
     QVERIFY(completePlays(recorder.stop(), f.dir.filePath(QStringLiteral("alarm.wav")), 1));
+}
+
+void TestAlarmSound::lostLinkSounds_data()
+{
+    QTest::addColumn<bool>("linkAlarm");
+    QTest::newRow("link alarm on") << true;
+    QTest::newRow("link alarm off") << false;
+}
+
+// A lost link sounds like an alarm, as the tone option says, while no
+// monitor is in alarm; the "link" option silences it.
+void TestAlarmSound::lostLinkSounds()
+{
+    QFETCH(bool, linkAlarm);
+    MainWindowFixture f;
+    copyAlarmSound(f.dir.path());
+    f.linkBus();
+    QVERIFY(f.bus.addMonitor(monitor(5)));
+    f.writeSettings(QStringLiteral("[alarm]\ntone=2\nlink=%1\n").arg(linkAlarm ? "true" : "false"),
+                    BusTimeoutMs);
+    f.open();
+    QVERIFY(f.searchUpTo(5));
+
+    PlaybackWatcher watcher;
+    QVERIFY(watcher.start());
+    QVERIFY(f.bus.vanish());
+    QTRY_VERIFY_WITH_TIMEOUT(f.label("linkLabel")->text().startsWith(QStringLiteral("Link lost")), 2000);
+    QTest::qWait(7000);
+    QCOMPARE(f.label("alarmLabel")->text(), QStringLiteral("0 Alarming"));
+    if (!linkAlarm) {
+        QCOMPARE(watcher.plays().size(), 0);
+        return;
+    }
+    QVERIFY2(watcher.plays().size() >= 2, qPrintable(QString::number(watcher.plays().size())));
+
+    // Back: the repetition stops once the play in progress has ended.
+    QVERIFY(f.bus.reappear());
+    QTRY_COMPARE_WITH_TIMEOUT(f.label("linkLabel")->text(), QStringLiteral("Link OK"), 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.ends().size(), watcher.plays().size(), 3000);
+    const qsizetype plays = watcher.plays().size();
+    QTest::qWait(6000);
+    QCOMPARE(watcher.plays().size(), plays);
 }
 
 void TestAlarmSound::silentWithoutSoundServer()
