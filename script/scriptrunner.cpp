@@ -62,6 +62,7 @@ ScriptRunner::Outcome ScriptRunner::run(const QString &fileName, const QList<qui
     }
 
     delete progress;
+    // Spelled so on purpose: operators' manuals and scripts use this caption.
     progress = new QProgressDialog(tr("Automotive test..."), tr("Stop"), 0, ProgressMaximum,
                                    window);
     progress->setWindowModality(Qt::WindowModal);

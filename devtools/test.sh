@@ -4,7 +4,7 @@
 # (into a null sink).
 set -e
 cd "$(dirname "$0")/.."
-./scripts/setup.sh
+./devtools/setup.sh
 
 export QT_QPA_PLATFORM=offscreen
 runtime=$(mktemp -d /tmp/kelvaro-test.XXXXXX)

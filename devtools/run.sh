@@ -3,7 +3,7 @@
 # working directory (demo/) next to a simulated bus of monitors.
 set -e
 cd "$(dirname "$0")/.."
-./scripts/setup.sh
+./devtools/setup.sh
 
 top=$(pwd)
 demo="$top/demo"
