@@ -54,24 +54,6 @@ const QStringList functionNames = {
     QStringLiteral("CX Scale"),
 };
 
-struct AlarmIndicator {
-    const char *text;
-    const char *icon;
-    int row;
-    int column;
-};
-
-// In the order of MWindow::alarmBoxes.
-const std::array<AlarmIndicator, MWindow::AlarmCount> alarmIndicators = {{
-    {QT_TRANSLATE_NOOP("MWindow", "No Signal"), ":/icons/img/nosignal_alarm.png", 0, 0},
-    {QT_TRANSLATE_NOOP("MWindow", "Blue Field"), ":/icons/img/blue_alarm.png", 0, 1},
-    {QT_TRANSLATE_NOOP("MWindow", "Black Field"), ":/icons/img/black_alarm.png", 0, 2},
-    {QT_TRANSLATE_NOOP("MWindow", "Audio Mute"), ":/icons/img/mute_alarm.png", 0, 3},
-    {QT_TRANSLATE_NOOP("MWindow", "IRE alarm"), ":/icons/img/ire_alarm.png", 1, 0},
-    {QT_TRANSLATE_NOOP("MWindow", "RGB alarm"), ":/icons/img/rgb_alarm.png", 1, 1},
-}};
-enum AlarmBox { NoSignalBox, BlueFieldBox, BlackFieldBox, AudioMuteBox, IreBox, RgbBox };
-
 // Indexed by CMonitor::Rotary.
 const std::array<const char *, CMonitor::RotaryCount> rotaryNames = {
     QT_TRANSLATE_NOOP("MWindow", "Hue"),
@@ -172,11 +154,11 @@ void MWindow::createStatusTab()
     auto *alarmGroup = new QGroupBox(tr("Alarm"), statusPage);
     auto *alarmGrid = new QGridLayout(alarmGroup);
     for (int i = 0; i < AlarmCount; ++i) {
-        const AlarmIndicator &indicator = alarmIndicators[i];
-        alarmBoxes[i] = new ROBox(tr(indicator.text), alarmGroup);
-        alarmBoxes[i]->setIcon(QIcon(QLatin1String(indicator.icon)));
+        const AlarmKinds::AlarmKind &kind = AlarmKinds::kinds[AlarmKinds::shownOrder[i]];
+        alarmBoxes[i] = new ROBox(tr(kind.detailCaption), alarmGroup);
+        alarmBoxes[i]->setIcon(QIcon(QLatin1String(kind.icon)));
         alarmBoxes[i]->setObjectName(QStringLiteral("alarmBox%1").arg(i));
-        alarmGrid->addWidget(alarmBoxes[i], indicator.row, indicator.column);
+        alarmGrid->addWidget(alarmBoxes[i], kind.detailCell.row, kind.detailCell.column);
     }
     alarmGrid->addWidget(new QLabel(tr("Time code"), alarmGroup), 1, 2, Qt::AlignRight);
     timeCodeLabel = valueLabel(QString(), QStringLiteral("timeCodeLabel"), alarmGroup);
@@ -406,21 +388,9 @@ void MWindow::refreshView()
     if (monitor.mode < modeNames.size())
         modeLabel->setText(modeNames.at(monitor.mode));
 
-    for (ROBox *box : alarmBoxes)
-        box->setChecked(false);
     // The tests know about power and the alarm options.
-    if (isNoSignal(monitor))
-        alarmBoxes[NoSignalBox]->setChecked(true);
-    if (isBlueField(monitor))
-        alarmBoxes[BlueFieldBox]->setChecked(true);
-    if (isBlackField(monitor))
-        alarmBoxes[BlackFieldBox]->setChecked(true);
-    if (isIreAlarm(monitor))
-        alarmBoxes[IreBox]->setChecked(true);
-    if (isRgbAlarm(monitor))
-        alarmBoxes[RgbBox]->setChecked(true);
-    if (isAudioMute(monitor))
-        alarmBoxes[AudioMuteBox]->setChecked(true);
+    for (int i = 0; i < AlarmCount; ++i)
+        alarmBoxes[i]->setChecked(alarmTest(monitor, AlarmKinds::shownOrder[i]));
     timeCodeLabel->setText(monitor.timeCode);
 
     for (int i = 0; i < CMonitor::RotaryCount; ++i)

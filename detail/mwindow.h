@@ -1,6 +1,7 @@
 #ifndef MWINDOW_H
 #define MWINDOW_H
 
+#include "alarmkinds.h"
 #include "cmonitor.h"
 
 #include <QDockWidget>
@@ -26,7 +27,7 @@ class MWindow : public QDockWidget
     Q_OBJECT
 
 public:
-    static constexpr int AlarmCount = 6;
+    static constexpr int AlarmCount = AlarmKinds::KindCount;
     static constexpr int FunctionCount = 30;
     static constexpr int BoardCount = 5;
     // Every key button but Power, one per entry of ControlKeys::keys.
@@ -65,7 +66,7 @@ private:
     QLabel *statusImageLabel;
     QLabel *inputLabel;
     QLabel *modeLabel;
-    // No signal, blue field, black field, audio mute, IRE, RGB.
+    // In the order of AlarmKinds::shownOrder.
     std::array<ROBox *, AlarmCount> alarmBoxes;
     QLabel *timeCodeLabel;
     std::array<QLabel *, CMonitor::RotaryCount> rotaryLabels;

@@ -14,6 +14,7 @@
 #include "scriptrunner.h"
 #include "seriallinkdlg.h"
 #include "settingsfile.h"
+#include "version.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -33,6 +34,8 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <initializer_list>
+
 namespace {
 
 // Window state in mc422.ini.
@@ -46,18 +49,20 @@ constexpr char VisibleKey[] = "isvisible";
 enum CenterView { TableView = 0, IconView = 1 };
 
 constexpr int AlarmRepeatMs = 5000;
-constexpr int FirstSearchAddress = 1;
-constexpr int LastSearchAddress = 126;
 
-constexpr int VersionMajor = 0;
-constexpr int VersionMinor = 7;
-constexpr int VersionPatch = 5;
 constexpr char Website[] = "https://www.kelvaro.example";
 constexpr char SupportEmail[] = "support@kelvaro.example";
 
-QSettings settingsFile()
+// Fills a menu or a tool bar in order; a null entry is a separator.
+template <typename Container>
+void addEntries(Container *container, std::initializer_list<QAction *> entries)
 {
-    return QSettings(QLatin1String(SettingsFileName), QSettings::IniFormat);
+    for (QAction *action : entries) {
+        if (action)
+            container->addAction(action);
+        else
+            container->addSeparator();
+    }
 }
 
 } // namespace
@@ -134,7 +139,7 @@ void MainWindow::createViews()
     splitter->setStretchFactor(1, 1);
     setCentralWidget(splitter);
 
-    if (settingsFile().value(QLatin1String(CenterViewKey), int(TableView)).toInt() == TableView)
+    if (openSettings().value(QLatin1String(CenterViewKey), int(TableView)).toInt() == TableView)
         iconView->hide();
     else
         tableView->hide();
@@ -153,98 +158,98 @@ void MainWindow::createViews()
 
 void MainWindow::createActions()
 {
-    auto action = [this](const char *objectName, const char *icon, const QString &text) {
-        auto *act = new QAction(QIcon(QLatin1String(icon)), text, this);
-        act->setObjectName(QLatin1String(objectName));
-        return act;
+    struct ActionEntry {
+        QAction *MainWindow::*action;
+        const char *objectName;
+        const char *icon;
+        const char *text;      // null: the action keeps its own text
+        const char *shortcut;  // marked for translation where a language may move it
+        const char *statusTip;
+        const char *toolTip;   // null: Qt derives it from the text
+        void (*trigger)(MainWindow *); // null: the dock's toggle action works by itself
+    };
+    // F5 is the same key in every language and stays unmarked.
+    static const ActionEntry entries[] = {
+        {&MainWindow::searchAct, "searchAct", ":/icons/img/search.png", QT_TR_NOOP("&Search"), "F5",
+         QT_TR_NOOP("Search monitors"), QT_TR_NOOP("Search monitors - F5"),
+         [](MainWindow *w) { w->doSearch(); }},
+        {&MainWindow::removeAct, "removeAct", ":/icons/img/remove.png", QT_TR_NOOP("&Remove"),
+         QT_TR_NOOP("Ctrl+R"), QT_TR_NOOP("Remove selected monitor"),
+         QT_TR_NOOP("Remove selected monitor"), [](MainWindow *w) { w->doRemove(); }},
+        {&MainWindow::optionAct, "optionAct", ":/icons/img/option.png", QT_TR_NOOP("&Option"),
+         QT_TR_NOOP("Ctrl+O"), QT_TR_NOOP("Option setting"), nullptr,
+         [](MainWindow *w) { w->doOption(); }},
+        {&MainWindow::quitAct, "quitAct", ":/icons/img/close.png", QT_TR_NOOP("&Quit"),
+         QT_TR_NOOP("Ctrl+Q"), QT_TR_NOOP("Quit application"), nullptr,
+         [](MainWindow *w) { w->close(); }},
+        {&MainWindow::configureAct, "configureAct", ":/icons/img/configure.png", QT_TR_NOOP("&Uart"),
+         QT_TR_NOOP("Ctrl+F"), QT_TR_NOOP("Configure RS422"), nullptr,
+         [](MainWindow *w) { w->doConfigure(); }},
+        // The dock's own toggle action, titled after the dock.
+        {&MainWindow::monitorWindowAct, "monitorWindowAct", ":/icons/img/detail.png", nullptr,
+         QT_TR_NOOP("Ctrl+D"), QT_TR_NOOP("Toggle monitor window"),
+         QT_TR_NOOP("Toggle monitor window"), nullptr},
+        {&MainWindow::tableViewAct, "tableViewAct", ":/icons/img/table_view.png",
+         QT_TR_NOOP("&Table View"), nullptr, nullptr, nullptr,
+         [](MainWindow *w) { w->toggleTableView(); }},
+        {&MainWindow::iconViewAct, "iconViewAct", ":/icons/img/icon_view.png",
+         QT_TR_NOOP("&Icon View"), nullptr, nullptr, nullptr,
+         [](MainWindow *w) { w->toggleIconView(); }},
+        {&MainWindow::saveLayoutAct, "saveLayoutAct", ":/icons/img/save_lay.png",
+         QT_TR_NOOP("&Save Layout"), nullptr, nullptr, nullptr,
+         [](MainWindow *w) { w->doSaveLayout(); }},
+        {&MainWindow::restoreLayoutAct, "restoreLayoutAct", ":/icons/img/restore_lay.png",
+         QT_TR_NOOP("&Restore Layout"), nullptr, nullptr, nullptr,
+         [](MainWindow *w) { w->doRestoreLayout(); }},
+        // Spelled so on purpose: operators' manuals and scripts use this caption.
+        {&MainWindow::scriptAct, "scriptAct", ":/icons/img/play.png", QT_TR_NOOP("&Excute script"),
+         QT_TR_NOOP("Ctrl+T"), nullptr, nullptr, [](MainWindow *w) { w->doTest(); }},
+        {&MainWindow::powerOnAct, "powerOnAct", ":/icons/img/poweron.png", QT_TR_NOOP("Power on"),
+         nullptr, nullptr, nullptr, [](MainWindow *w) { w->doBatchOn(); }},
+        {&MainWindow::powerOffAct, "powerOffAct", ":/icons/img/poweroff.png",
+         QT_TR_NOOP("Power off"), nullptr, nullptr, nullptr,
+         [](MainWindow *w) { w->doBatchOff(); }},
+        {&MainWindow::openLogAct, "openLogAct", ":/icons/img/open_folder.png",
+         QT_TR_NOOP("Open log folder"), nullptr, nullptr, nullptr,
+         [](MainWindow *w) { w->doOpenLog(); }},
+        {&MainWindow::aboutAct, "aboutAct", ":/icons/img/about.png", QT_TR_NOOP("&About"),
+         QT_TR_NOOP("Ctrl+A"), nullptr, nullptr, [](MainWindow *w) { w->doAbout(); }},
     };
 
-    searchAct = action("searchAct", ":/icons/img/search.png", tr("&Search"));
-    searchAct->setShortcut(QKeySequence(Qt::Key_F5));
-    searchAct->setStatusTip(tr("Search monitors"));
-    searchAct->setToolTip(tr("Search monitors - F5"));
-    connect(searchAct, &QAction::triggered, this, &MainWindow::doSearch);
-
-    removeAct = action("removeAct", ":/icons/img/remove.png", tr("&Remove"));
-    removeAct->setShortcut(QKeySequence(tr("Ctrl+R")));
-    removeAct->setStatusTip(tr("Remove selected monitor"));
-    removeAct->setToolTip(tr("Remove selected monitor"));
-    connect(removeAct, &QAction::triggered, this, &MainWindow::doRemove);
-
-    optionAct = action("optionAct", ":/icons/img/option.png", tr("&Option"));
-    optionAct->setShortcut(QKeySequence(tr("Ctrl+O")));
-    optionAct->setStatusTip(tr("Option setting"));
-    connect(optionAct, &QAction::triggered, this, &MainWindow::doOption);
-
-    quitAct = action("quitAct", ":/icons/img/close.png", tr("&Quit"));
-    quitAct->setShortcut(QKeySequence(tr("Ctrl+Q")));
-    quitAct->setStatusTip(tr("Quit application"));
-    connect(quitAct, &QAction::triggered, this, &MainWindow::close);
-
-    configureAct = action("configureAct", ":/icons/img/configure.png", tr("&Uart"));
-    configureAct->setShortcut(QKeySequence(tr("Ctrl+F")));
-    configureAct->setStatusTip(tr("Configure RS422"));
-    connect(configureAct, &QAction::triggered, this, &MainWindow::doConfigure);
-
-    monitorWindowAct = monitorWindow->toggleViewAction();
-    monitorWindowAct->setObjectName(QStringLiteral("monitorWindowAct"));
-    monitorWindowAct->setIcon(QIcon(QStringLiteral(":/icons/img/detail.png")));
-    monitorWindowAct->setShortcut(QKeySequence(tr("Ctrl+D")));
-    monitorWindowAct->setStatusTip(tr("Toggle monitor window"));
-    monitorWindowAct->setToolTip(tr("Toggle monitor window"));
-
-    tableViewAct = action("tableViewAct", ":/icons/img/table_view.png", tr("&Table View"));
-    connect(tableViewAct, &QAction::triggered, this, &MainWindow::toggleTableView);
-    iconViewAct = action("iconViewAct", ":/icons/img/icon_view.png", tr("&Icon View"));
-    connect(iconViewAct, &QAction::triggered, this, &MainWindow::toggleIconView);
-    saveLayoutAct = action("saveLayoutAct", ":/icons/img/save_lay.png", tr("&Save Layout"));
-    connect(saveLayoutAct, &QAction::triggered, this, &MainWindow::doSaveLayout);
-    restoreLayoutAct = action("restoreLayoutAct", ":/icons/img/restore_lay.png", tr("&Restore Layout"));
-    connect(restoreLayoutAct, &QAction::triggered, this, &MainWindow::doRestoreLayout);
-
-    // Spelled so on purpose: operators' manuals and scripts use this caption.
-    scriptAct = action("scriptAct", ":/icons/img/play.png", tr("&Excute script"));
-    scriptAct->setShortcut(QKeySequence(tr("Ctrl+T")));
-    connect(scriptAct, &QAction::triggered, this, &MainWindow::doTest);
-    powerOnAct = action("powerOnAct", ":/icons/img/poweron.png", tr("Power on"));
-    connect(powerOnAct, &QAction::triggered, this, &MainWindow::doBatchOn);
-    powerOffAct = action("powerOffAct", ":/icons/img/poweroff.png", tr("Power off"));
-    connect(powerOffAct, &QAction::triggered, this, &MainWindow::doBatchOff);
-    openLogAct = action("openLogAct", ":/icons/img/open_folder.png", tr("Open log folder"));
-    connect(openLogAct, &QAction::triggered, this, &MainWindow::doOpenLog);
-
-    aboutAct = action("aboutAct", ":/icons/img/about.png", tr("&About"));
-    aboutAct->setShortcut(QKeySequence(tr("Ctrl+A")));
-    connect(aboutAct, &QAction::triggered, this, &MainWindow::doAbout);
+    for (const ActionEntry &entry : entries) {
+        QAction *act = entry.action == &MainWindow::monitorWindowAct
+            ? monitorWindow->toggleViewAction()
+            : new QAction(this);
+        act->setObjectName(QLatin1String(entry.objectName));
+        act->setIcon(QIcon(QLatin1String(entry.icon)));
+        if (entry.text)
+            act->setText(tr(entry.text));
+        if (entry.shortcut)
+            act->setShortcut(QKeySequence(tr(entry.shortcut)));
+        if (entry.statusTip)
+            act->setStatusTip(tr(entry.statusTip));
+        if (entry.toolTip)
+            act->setToolTip(tr(entry.toolTip));
+        if (entry.trigger)
+            connect(act, &QAction::triggered, this, [this, trigger = entry.trigger] { trigger(this); });
+        this->*entry.action = act;
+    }
 
     fileMenu = menuBar()->addMenu(tr("&File"));
     fileMenu->setObjectName(QStringLiteral("fileMenu"));
-    fileMenu->addAction(searchAct);
-    fileMenu->addSeparator();
-    fileMenu->addAction(removeAct);
-    fileMenu->addSeparator();
-    fileMenu->addAction(configureAct);
-    fileMenu->addAction(optionAct);
-    fileMenu->addSeparator();
-    fileMenu->addAction(quitAct);
+    addEntries(fileMenu, {searchAct, nullptr, removeAct, nullptr, configureAct, optionAct, nullptr,
+                          quitAct});
 
     viewMenu = menuBar()->addMenu(tr("&View"));
     viewMenu->setObjectName(QStringLiteral("viewMenu"));
-    viewMenu->addAction(tableViewAct);
-    viewMenu->addAction(iconViewAct);
-    viewMenu->addSeparator();
-    viewMenu->addAction(monitorWindowAct);
-    viewMenu->addSeparator();
-    viewMenu->addAction(saveLayoutAct);
-    viewMenu->addAction(restoreLayoutAct);
+    addEntries(viewMenu, {tableViewAct, iconViewAct, nullptr, monitorWindowAct, nullptr,
+                          saveLayoutAct, restoreLayoutAct});
 
     advancedMenu = menuBar()->addMenu(tr("&Advanced"));
     advancedMenu->setObjectName(QStringLiteral("advancedMenu"));
     batchMenu = new QMenu(tr("Batch operation"), this);
     batchMenu->setObjectName(QStringLiteral("batchMenu"));
-    batchMenu->addAction(scriptAct);
-    batchMenu->addAction(powerOnAct);
-    batchMenu->addAction(powerOffAct);
+    addEntries(batchMenu, {scriptAct, powerOnAct, powerOffAct});
     advancedMenu->addMenu(batchMenu);
     advancedMenu->addAction(openLogAct);
 
@@ -257,22 +262,12 @@ void MainWindow::createToolBars()
 {
     fileToolBar = addToolBar(tr("File"));
     fileToolBar->setObjectName(QStringLiteral("fileToolBar"));
-    fileToolBar->addAction(searchAct);
-    fileToolBar->addSeparator();
-    fileToolBar->addAction(removeAct);
-    fileToolBar->addSeparator();
-    fileToolBar->addAction(configureAct);
-    fileToolBar->addAction(optionAct);
+    addEntries(fileToolBar, {searchAct, nullptr, removeAct, nullptr, configureAct, optionAct});
 
     viewToolBar = addToolBar(tr("View"));
     viewToolBar->setObjectName(QStringLiteral("viewToolBar"));
-    viewToolBar->addAction(tableViewAct);
-    viewToolBar->addAction(iconViewAct);
-    viewToolBar->addSeparator();
-    viewToolBar->addAction(monitorWindowAct);
-    viewToolBar->addSeparator();
-    viewToolBar->addAction(saveLayoutAct);
-    viewToolBar->addAction(restoreLayoutAct);
+    addEntries(viewToolBar, {tableViewAct, iconViewAct, nullptr, monitorWindowAct, nullptr,
+                             saveLayoutAct, restoreLayoutAct});
 
     helpToolBar = addToolBar(tr("Help"));
     helpToolBar->setObjectName(QStringLiteral("helpToolBar"));
@@ -310,7 +305,7 @@ void MainWindow::createStatusBar()
 
 void MainWindow::readSettings()
 {
-    QSettings settings = settingsFile();
+    QSettings settings = openSettings();
     const QPoint pos = settings.value(QLatin1String(PosKey), QPoint(200, 200)).toPoint();
     const QSize size = settings.value(QLatin1String(SizeKey), QSize(800, 600)).toSize();
     settings.beginGroup(QLatin1String(DetailGroup));
@@ -326,7 +321,7 @@ void MainWindow::readSettings()
 
 void MainWindow::writeSettings()
 {
-    QSettings settings = settingsFile();
+    QSettings settings = openSettings();
     settings.setValue(QLatin1String(PosKey), pos());
     settings.setValue(QLatin1String(SizeKey), size());
     settings.beginGroup(QLatin1String(DetailGroup));
@@ -410,7 +405,7 @@ void MainWindow::doSearch()
     connect(controller, &MController::msgChanged, &dialog, &QProgressDialog::setLabelText);
     dialog.setWindowTitle(tr("Searching monitors"));
     dialog.setLabelText(tr("Prepare searching..."));
-    dialog.setRange(FirstSearchAddress, LastSearchAddress);
+    dialog.setRange(RSThread::FirstAddress, RSThread::LastAddress);
 
     if (!controller->startSearch())
         return;
@@ -426,21 +421,25 @@ void MainWindow::doSearch()
     messageLabel->setText(tr("Ready"));
 }
 
+CMonitor *MainWindow::monitorAt(const QModelIndex &viewIndex) const
+{
+    if (!viewIndex.isValid())
+        return nullptr;
+    // The table shows the model through the sorting proxy, the icon view directly.
+    const QModelIndex source =
+        viewIndex.model() == proxyModel ? proxyModel->mapToSource(viewIndex) : viewIndex;
+    return controller->monitorAt(source.row());
+}
+
 void MainWindow::doRemove()
 {
-    if (tableView->isVisible()) {
-        const QModelIndex index = tableView->currentIndex();
-        if (index.isValid()) {
-            if (CMonitor *m = controller->monitorAt(proxyModel->mapToSource(index).row()))
-                controller->removeMonitor(m);
-        }
-    } else if (iconView->isVisible()) {
-        const QModelIndex index = iconView->currentIndex();
-        if (index.isValid()) {
-            if (CMonitor *m = controller->monitorAt(index.row()))
-                controller->removeMonitor(m);
-        }
-    }
+    QModelIndex index;
+    if (tableView->isVisible())
+        index = tableView->currentIndex();
+    else if (iconView->isVisible())
+        index = iconView->currentIndex();
+    if (CMonitor *m = monitorAt(index))
+        controller->removeMonitor(m);
 }
 
 void MainWindow::doConfigure()
@@ -452,31 +451,25 @@ void MainWindow::toggleMWindow(const QModelIndex &index)
 {
     if (!index.isValid())
         return;
-    monitorWindow->setMonitor(controller->monitorAt(index.row()));
+    monitorWindow->setMonitor(monitorAt(index));
 }
 
 void MainWindow::toggleSortMWindow(const QModelIndex &index)
 {
     if (!index.isValid())
         return;
-    monitorWindow->setMonitor(controller->monitorAt(proxyModel->mapToSource(index).row()));
+    monitorWindow->setMonitor(monitorAt(index));
 }
 
 QList<quint8> MainWindow::selectedAddresses() const
 {
+    const QModelIndexList indexes = tableView->isVisible()
+        ? tableView->selectionModel()->selectedRows(0)
+        : iconView->selectionModel()->selectedIndexes();
     QList<quint8> addresses;
-    if (tableView->isVisible()) {
-        const QModelIndexList rows = tableView->selectionModel()->selectedRows(0);
-        for (const QModelIndex &index : rows) {
-            if (const CMonitor *m = controller->monitorAt(proxyModel->mapToSource(index).row()))
-                addresses << m->address;
-        }
-    } else {
-        const QModelIndexList indexes = iconView->selectionModel()->selectedIndexes();
-        for (const QModelIndex &index : indexes) {
-            if (const CMonitor *m = controller->monitorAt(index.row()))
-                addresses << m->address;
-        }
+    for (const QModelIndex &index : indexes) {
+        if (const CMonitor *m = monitorAt(index))
+            addresses << m->address;
     }
     return addresses;
 }
@@ -524,9 +517,7 @@ void MainWindow::doAbout()
     QMessageBox box(this);
     box.setWindowTitle(tr("Kelvaro Controller"));
     box.setIconPixmap(QPixmap(QStringLiteral(":icons/img/logo.png")));
-    box.setText(QStringLiteral("%1: %2.%3.%4")
-                    .arg(tr("Version"), QString::number(VersionMajor),
-                         QString::number(VersionMinor), QString::number(VersionPatch)));
+    box.setText(QStringLiteral("%1: %2").arg(tr("Version"), QLatin1String(VersionText)));
     box.setInformativeText(
         QStringLiteral("<p style=\"white-space:nowrap\">%1: %2<br/>%3: %4</p>")
             .arg(tr("Website"), link.arg(QLatin1String(Website), QLatin1String(Website)),
@@ -559,7 +550,7 @@ void MainWindow::doRestoreLayout()
 
 void MainWindow::storeCenterView(int view)
 {
-    settingsFile().setValue(QLatin1String(CenterViewKey), view);
+    openSettings().setValue(QLatin1String(CenterViewKey), view);
 }
 
 void MainWindow::toggleTableView()

@@ -7,6 +7,7 @@
 #include <QPointer>
 
 class AlarmSound;
+class CMonitor;
 class MController;
 class MIconView;
 class MWindow;
@@ -67,6 +68,8 @@ private:
     void setupAudio();
     bool confirmQuit();
     void sendToSelection(quint8 keyCode);
+    // The monitor at an index of the table or the icon view, or null.
+    CMonitor *monitorAt(const QModelIndex &viewIndex) const;
     static void storeCenterView(int view);
 
     QMenu *fileMenu = nullptr;

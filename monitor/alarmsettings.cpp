@@ -2,55 +2,31 @@
 
 #include "settingsfile.h"
 
-#include <QSettings>
-
 namespace AlarmSettings {
 
 namespace {
-struct KindSetting {
-    const char *key;
-    bool enabledByDefault;
-};
-// Indexed by Kind. No signal, IRE and RGB are off unless the operator asks.
-const std::array<KindSetting, KindCount> kindSettings = {{
-    {"nosignal", false},
-    {"mute", true},
-    {"black", true},
-    {"blue", true},
-    {"ire", false},
-    {"rgb", false},
-}};
+QVariant alarmValue(const char *key, const QVariant &defaultValue)
+{
+    QSettings settings = openSettings();
+    settings.beginGroup(QLatin1String(Group));
+    return settings.value(QLatin1String(key), defaultValue);
+}
 } // namespace
-
-const char *key(Kind kind)
-{
-    return kindSettings[kind].key;
-}
-
-bool defaultEnabled(Kind kind)
-{
-    return kindSettings[kind].enabledByDefault;
-}
 
 bool isEnabled(Kind kind)
 {
-    QSettings settings(QLatin1String(SettingsFileName), QSettings::IniFormat);
-    settings.beginGroup(QLatin1String(Group));
-    return settings.value(QLatin1String(key(kind)), defaultEnabled(kind)).toBool();
+    const AlarmKinds::AlarmKind &k = AlarmKinds::kinds[kind];
+    return alarmValue(k.key, k.enabledByDefault).toBool();
 }
 
 int tone()
 {
-    QSettings settings(QLatin1String(SettingsFileName), QSettings::IniFormat);
-    settings.beginGroup(QLatin1String(Group));
-    return settings.value(QLatin1String(ToneKey), int(ToneOnce)).toInt();
+    return alarmValue(ToneKey, int(ToneOnce)).toInt();
 }
 
 bool linkAlarmEnabled()
 {
-    QSettings settings(QLatin1String(SettingsFileName), QSettings::IniFormat);
-    settings.beginGroup(QLatin1String(Group));
-    return settings.value(QLatin1String(LinkKey), true).toBool();
+    return alarmValue(AlarmKinds::LinkKey, AlarmKinds::LinkEnabledByDefault).toBool();
 }
 
 } // namespace AlarmSettings

@@ -8,47 +8,19 @@
 
 #include <array>
 
-using AlarmSettings::Kind;
+using AlarmKinds::Kind;
+using AlarmKinds::kinds;
 
 namespace {
 
-// Alarm byte patterns: bits 0+1 together mean no signal and hide the
-// black (bit 1) and blue (bit 0) field alarms.
-bool noSignalPattern(const CMonitor &m)
-{
-    return (m.alarm & 0x03) == 0x03;
-}
-
 bool patternPresent(const CMonitor &m, Kind kind)
 {
-    switch (kind) {
-    case AlarmSettings::NoSignal: return noSignalPattern(m);
-    case AlarmSettings::AudioMute: return m.alarm & 0x08;
-    case AlarmSettings::BlackField: return m.alarm & 0x02;
-    case AlarmSettings::BlueField: return m.alarm & 0x01;
-    case AlarmSettings::IreAlarm: return m.alarm & 0x04;
-    case AlarmSettings::RgbAlarm: return m.alarm & 0x10;
-    case AlarmSettings::KindCount: break;
-    }
-    return false;
+    const quint8 pattern = kinds[kind].pattern;
+    return (m.alarm & pattern) == pattern;
 }
-
-bool alarmTest(const CMonitor &m, Kind kind)
-{
-    if (!(m.state & CMonitor::StatePower))
-        return false;
-    if ((kind == AlarmSettings::BlackField || kind == AlarmSettings::BlueField)
-        && noSignalPattern(m))
-        return false;
-    return AlarmSettings::isEnabled(kind) && patternPresent(m, kind);
-}
-
-const std::array<const char *, AlarmSettings::KindCount> alarmTags = {
-    "[NO SIGNAL]", "[AUDIO MUTE]", "[BLACK FIELD]", "[BLUE FIELD]", "[IRE ALARM]", "[RGB ALARM]",
-};
 
 struct StatusIcons {
-    std::array<QImage, AlarmSettings::KindCount> alarm;
+    std::array<QImage, AlarmKinds::KindCount> alarm;
     QImage powerOn;
     QImage powerOff;
 };
@@ -59,13 +31,8 @@ const StatusIcons &statusIcons()
 {
     static const StatusIcons icons = [] {
         StatusIcons loaded;
-        const std::array<const char *, AlarmSettings::KindCount> files = {
-            ":/icons/img/nosignal_alarm.png", ":/icons/img/mute_alarm.png",
-            ":/icons/img/black_alarm.png", ":/icons/img/blue_alarm.png",
-            ":/icons/img/ire_alarm.png", ":/icons/img/rgb_alarm.png",
-        };
-        for (int kind = 0; kind < AlarmSettings::KindCount; ++kind)
-            loaded.alarm[kind] = QImage(QLatin1String(files[kind]));
+        for (int kind = 0; kind < AlarmKinds::KindCount; ++kind)
+            loaded.alarm[kind] = QImage(QLatin1String(kinds[kind].icon));
         loaded.powerOn = QImage(QStringLiteral(":/icons/img/poweron.png"));
         loaded.powerOff = QImage(QStringLiteral(":/icons/img/poweroff.png"));
         return loaded;
@@ -75,18 +42,27 @@ const StatusIcons &statusIcons()
 
 } // namespace
 
-bool isNoSignal(const CMonitor &m) { return alarmTest(m, AlarmSettings::NoSignal); }
-bool isAudioMute(const CMonitor &m) { return alarmTest(m, AlarmSettings::AudioMute); }
-bool isBlackField(const CMonitor &m) { return alarmTest(m, AlarmSettings::BlackField); }
-bool isBlueField(const CMonitor &m) { return alarmTest(m, AlarmSettings::BlueField); }
-bool isIreAlarm(const CMonitor &m) { return alarmTest(m, AlarmSettings::IreAlarm); }
-bool isRgbAlarm(const CMonitor &m) { return alarmTest(m, AlarmSettings::RgbAlarm); }
+bool alarmTest(const CMonitor &m, Kind kind)
+{
+    if (!(m.state & CMonitor::StatePower))
+        return false;
+    if (kinds[kind].hiddenByNoSignal && patternPresent(m, AlarmKinds::NoSignal))
+        return false;
+    return AlarmSettings::isEnabled(kind) && patternPresent(m, kind);
+}
+
+bool isNoSignal(const CMonitor &m) { return alarmTest(m, AlarmKinds::NoSignal); }
+bool isAudioMute(const CMonitor &m) { return alarmTest(m, AlarmKinds::AudioMute); }
+bool isBlackField(const CMonitor &m) { return alarmTest(m, AlarmKinds::BlackField); }
+bool isBlueField(const CMonitor &m) { return alarmTest(m, AlarmKinds::BlueField); }
+bool isIreAlarm(const CMonitor &m) { return alarmTest(m, AlarmKinds::IreAlarm); }
+bool isRgbAlarm(const CMonitor &m) { return alarmTest(m, AlarmKinds::RgbAlarm); }
 
 bool hasAlarm(const CMonitor &m)
 {
     if (!(m.state & CMonitor::StatePower))
         return false;
-    for (int kind = 0; kind < AlarmSettings::KindCount; ++kind) {
+    for (int kind = 0; kind < AlarmKinds::KindCount; ++kind) {
         if (alarmTest(m, Kind(kind)))
             return true;
     }
@@ -121,9 +97,9 @@ QString statusText(const CMonitor &m)
     default: break;
     }
     QString text = QStringLiteral("ALARM<");
-    for (int kind = 0; kind < AlarmSettings::KindCount; ++kind) {
+    for (int kind = 0; kind < AlarmKinds::KindCount; ++kind) {
         if (alarmTest(m, Kind(kind)))
-            text += QLatin1String(alarmTags[kind]);
+            text += QLatin1String(kinds[kind].tag);
     }
     return text + QLatin1Char('>');
 }
@@ -137,7 +113,7 @@ QPixmap statusImage(const CMonitor &m)
     QPainter painter(&image);
     if (hasAlarm(m)) {
         int x = 0;
-        for (int kind = 0; kind < AlarmSettings::KindCount; ++kind) {
+        for (int kind = 0; kind < AlarmKinds::KindCount; ++kind) {
             if (!alarmTest(m, Kind(kind)))
                 continue;
             painter.drawImage(x, 0, icons.alarm[kind]);

@@ -1,6 +1,8 @@
 #ifndef ALARMSTATUS_H
 #define ALARMSTATUS_H
 
+#include "alarmkinds.h"
+
 #include <QColor>
 #include <QPixmap>
 #include <QString>
@@ -18,6 +20,8 @@ enum MonitorStatus {
     StatusZombie = 3,
 };
 
+// Whether the alarm of this kind counts now.
+bool alarmTest(const CMonitor &m, AlarmKinds::Kind kind);
 bool isNoSignal(const CMonitor &m);
 bool isAudioMute(const CMonitor &m);
 bool isBlackField(const CMonitor &m); // hidden by no signal

@@ -1,15 +1,15 @@
 #include "cmonitor.h"
 
 const std::array<CMonitor::QueryItem, 6> CMonitor::queryItems = {{
-    {QuerySerialNumber, 0x02, 10},
-    {QueryVersion, 0x0C, 6},
-    {QueryInputMode, 0x12, 2},
-    {QueryRotary, 0x14, 5},
-    {QueryFunctions, 0x19, 4},
-    {QueryBoardVersions, 0x3E, 10},
+    {QuerySerialNumber, ItemSerialNumber, 10},
+    {QueryVersion, ItemVersion, 6},
+    {QueryInputMode, ItemInputMode, 2},
+    {QueryRotary, ItemRotary, 5},
+    {QueryFunctions, ItemFunctions, 4},
+    {QueryBoardVersions, ItemBoardVersions, 10},
 }};
 
-const CMonitor::QueryItem CMonitor::timeCodeItem = {0, 0x30, 14};
+const CMonitor::QueryItem CMonitor::timeCodeItem = {0, ItemTimeCode, 14};
 
 CMonitor::CMonitor(quint8 address)
     : address(address), pendingQueries(0), state(0), alarm(0), input(0), mode(0),

@@ -33,6 +33,17 @@ public:
 
     enum Rotary { Hue, Chroma, Bright, Contrast, Volume, RotaryCount };
 
+    // Item numbers of the query command.
+    enum Item : quint8 {
+        ItemSerialNumber = 0x02,
+        ItemVersion = 0x0C,
+        ItemInputMode = 0x12,
+        ItemRotary = 0x14,
+        ItemFunctions = 0x19,
+        ItemTimeCode = 0x30,
+        ItemBoardVersions = 0x3E,
+    };
+
     // One information item as the monitor is asked for it.
     struct QueryItem {
         quint32 pendingBit; // 0 for the time code, which has no pending bit

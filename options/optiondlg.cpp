@@ -13,22 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSettings>
-
-#include <array>
-#include <utility>
-
-namespace {
-
-QCheckBox *alarmBox(const QString &caption, const char *icon, AlarmSettings::Kind kind)
-{
-    auto *box = new QCheckBox(caption);
-    box->setIcon(QIcon(QLatin1String(icon)));
-    box->setChecked(AlarmSettings::isEnabled(kind));
-    return box;
-}
-
-} // namespace
 
 OptionDlg::OptionDlg(QWidget *parent)
     : QDialog(parent)
@@ -47,26 +31,18 @@ OptionDlg::OptionDlg(QWidget *parent)
 
     auto *alarmGroup = new QGroupBox(tr("Alarm setting"));
     auto *alarmGrid = new QGridLayout(alarmGroup);
-    noSignalBox = alarmBox(tr("No signal alarm"), ":/icons/img/nosignal_alarm.png",
-                           AlarmSettings::NoSignal);
-    blueBox = alarmBox(tr("Blue field alarm"), ":/icons/img/blue_alarm.png",
-                       AlarmSettings::BlueField);
-    blackBox = alarmBox(tr("Black field alarm"), ":/icons/img/black_alarm.png",
-                        AlarmSettings::BlackField);
-    ireBox = alarmBox(tr("IRE alarm"), ":/icons/img/ire_alarm.png", AlarmSettings::IreAlarm);
-    rgbBox = alarmBox(tr("RGB alarm"), ":/icons/img/rgb_alarm.png", AlarmSettings::RgbAlarm);
-    muteBox = alarmBox(tr("Audio mute alarm"), ":/icons/img/mute_alarm.png",
-                       AlarmSettings::AudioMute);
-    alarmGrid->addWidget(noSignalBox, 0, 0);
-    alarmGrid->addWidget(blueBox, 0, 1);
-    alarmGrid->addWidget(blackBox, 1, 0);
-    alarmGrid->addWidget(muteBox, 1, 1);
-    alarmGrid->addWidget(ireBox, 2, 0);
-    alarmGrid->addWidget(rgbBox, 2, 1);
+    for (AlarmKinds::Kind kind : AlarmKinds::shownOrder) {
+        const AlarmKinds::AlarmKind &k = AlarmKinds::kinds[kind];
+        auto *box = new QCheckBox(tr(k.optionCaption));
+        box->setIcon(QIcon(QLatin1String(k.icon)));
+        box->setChecked(AlarmSettings::isEnabled(kind));
+        alarmGrid->addWidget(box, k.optionCell.row, k.optionCell.column);
+        alarmBoxes[kind] = box;
+    }
     linkBox = new QCheckBox(tr("Link"));
     linkBox->setToolTip(tr("Sound the alarm while the serial link is lost or the bus is silent"));
     linkBox->setChecked(AlarmSettings::linkAlarmEnabled());
-    alarmGrid->addWidget(linkBox, 3, 0);
+    alarmGrid->addWidget(linkBox, 3, 0); // below the kinds' three rows
 
     auto *toneGroup = new QGroupBox(tr("Alarm tone"));
     auto *toneGrid = new QGridLayout(toneGroup);
@@ -105,7 +81,7 @@ void OptionDlg::doChangeDir()
 void OptionDlg::accept()
 {
     {
-        QSettings settings(QLatin1String(SettingsFileName), QSettings::IniFormat);
+        QSettings settings = openSettings();
         // An empty field keeps the directory in force rather than storing
         // a path that would mean "nowhere".
         if (!dirEdit->text().isEmpty()) {
@@ -114,19 +90,12 @@ void OptionDlg::accept()
             settings.endGroup();
         }
 
-        const std::array<std::pair<AlarmSettings::Kind, const QCheckBox *>, 6> boxes = {{
-            {AlarmSettings::NoSignal, noSignalBox},
-            {AlarmSettings::BlueField, blueBox},
-            {AlarmSettings::BlackField, blackBox},
-            {AlarmSettings::IreAlarm, ireBox},
-            {AlarmSettings::RgbAlarm, rgbBox},
-            {AlarmSettings::AudioMute, muteBox},
-        }};
         settings.beginGroup(QLatin1String(AlarmSettings::Group));
-        for (const auto &[kind, box] : boxes)
-            settings.setValue(QLatin1String(AlarmSettings::key(kind)), box->isChecked());
+        for (int kind = 0; kind < AlarmKinds::KindCount; ++kind)
+            settings.setValue(QLatin1String(AlarmKinds::kinds[kind].key),
+                              alarmBoxes[kind]->isChecked());
         settings.setValue(QLatin1String(AlarmSettings::ToneKey), toneCombo->currentIndex());
-        settings.setValue(QLatin1String(AlarmSettings::LinkKey), linkBox->isChecked());
+        settings.setValue(QLatin1String(AlarmKinds::LinkKey), linkBox->isChecked());
         settings.endGroup();
         settings.sync();
     }

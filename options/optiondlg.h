@@ -1,7 +1,11 @@
 #ifndef OPTIONDLG_H
 #define OPTIONDLG_H
 
+#include "alarmkinds.h"
+
 #include <QDialog>
+
+#include <array>
 
 class QCheckBox;
 class QComboBox;
@@ -26,12 +30,7 @@ private slots:
 
 private:
     QLineEdit *dirEdit;
-    QCheckBox *noSignalBox;
-    QCheckBox *blueBox;
-    QCheckBox *blackBox;
-    QCheckBox *ireBox;
-    QCheckBox *rgbBox;
-    QCheckBox *muteBox;
+    std::array<QCheckBox *, AlarmKinds::KindCount> alarmBoxes; // indexed by kind
     QCheckBox *linkBox;
     QComboBox *toneCombo;
 };

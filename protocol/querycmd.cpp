@@ -34,33 +34,33 @@ bool QueryCmd::apply(CMonitor *m)
 
     quint32 cleared = 0;
     switch (item) {
-    case 0x02:
+    case CMonitor::ItemSerialNumber:
         m->serialNumber = dataText();
         cleared = CMonitor::QuerySerialNumber;
         break;
-    case 0x0C:
+    case CMonitor::ItemVersion:
         m->version = dataText();
         cleared = CMonitor::QueryVersion;
         break;
-    case 0x12:
+    case CMonitor::ItemInputMode:
         m->input = replyByte(2);
         m->mode = replyByte(3);
         cleared = CMonitor::QueryInputMode;
         break;
-    case 0x14:
+    case CMonitor::ItemRotary:
         for (int i = 0; i < CMonitor::RotaryCount; ++i)
             m->rotaryValues[i] = qint8(replyByte(2 + i));
         cleared = CMonitor::QueryRotary;
         break;
-    case 0x19: // big-endian: byte 2 holds bits 31-24
+    case CMonitor::ItemFunctions: // big-endian: byte 2 holds bits 31-24
         m->functions = quint32(replyByte(2)) << 24 | quint32(replyByte(3)) << 16
                      | quint32(replyByte(4)) << 8 | quint32(replyByte(5));
         cleared = CMonitor::QueryFunctions;
         break;
-    case 0x30:
+    case CMonitor::ItemTimeCode:
         m->timeCode = dataText();
         break;
-    case 0x3E:
+    case CMonitor::ItemBoardVersions:
         m->boardVersions = data();
         cleared = CMonitor::QueryBoardVersions;
         break;

@@ -25,7 +25,7 @@ EventLog::~EventLog()
 
 QString EventLog::directory()
 {
-    QSettings settings(QLatin1String(SettingsFileName), QSettings::IniFormat);
+    QSettings settings = openSettings();
     settings.beginGroup(QLatin1String(Group));
     return settings.value(QLatin1String(PathKey), QDir::currentPath()).toString();
 }
@@ -72,7 +72,7 @@ void EventLog::write(const QString &text)
     if (!file.isOpen())
         return;
 
-    QSettings settings(QLatin1String(SettingsFileName), QSettings::IniFormat);
+    QSettings settings = openSettings();
     settings.beginGroup(QLatin1String(Group));
     const QString dir = settings.value(QLatin1String(PathKey), QDir::currentPath()).toString();
     int limit = settings.value(QLatin1String(SizeKey), DefaultSize).toInt();

@@ -36,7 +36,7 @@ SerialSettings::SerialSettings()
 SerialSettings SerialSettings::read()
 {
     SerialSettings s;
-    QSettings file(QLatin1String(SettingsFileName), QSettings::IniFormat);
+    QSettings file = openSettings();
     file.beginGroup(QLatin1String(Group));
     s.port = file.value(QLatin1String(PortKey), s.port).toString();
     s.baudRateIndex = file.value(QLatin1String(BaudRateKey), s.baudRateIndex).toInt();
@@ -51,7 +51,7 @@ SerialSettings SerialSettings::read()
 
 void SerialSettings::write() const
 {
-    QSettings file(QLatin1String(SettingsFileName), QSettings::IniFormat);
+    QSettings file = openSettings();
     file.beginGroup(QLatin1String(Group));
     file.setValue(QLatin1String(PortKey), port);
     file.setValue(QLatin1String(BaudRateKey), baudRateIndex);

@@ -1,0 +1,6 @@
+#include "settingsfile.h"
+
+QSettings openSettings()
+{
+    return QSettings(QLatin1String(SettingsFileName), QSettings::IniFormat);
+}
