@@ -165,7 +165,7 @@ void TestTransport::portThatCannotBeOpened()
     QCOMPARE(rig.openFailures, QStringList{port});
     QCOMPARE(rig.thread.portName(), port);
     QCOMPARE(RSThread::openFailureTitle(), QStringLiteral("Error"));
-    // Without a handler the failure is logged.
+    // Without a receiver the failure is logged.
     RSThread unhandled;
     QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Can't open ") + port));
     QVERIFY(!unhandled.startBus());
