@@ -10,7 +10,6 @@
 #include <QString>
 #include <QThread>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
