@@ -92,10 +92,11 @@ void MainWindow::createViews()
 {
     controller = new MController(this);
     controller->setObjectName(QStringLiteral("controller"));
-    controller->transactionThread()->setOpenFailureHandler([](const QString &portName) {
+    // Direct: the box is up before startSearch returns.
+    connect(controller, &MController::openFailed, this, [](const QString &portName) {
         QMessageBox::warning(nullptr, RSThread::openFailureTitle(),
                              RSThread::openFailureText(portName));
-    });
+    }, Qt::DirectConnection);
 
     model = new MonitorModel(controller, this);
     controller->setModel(model);

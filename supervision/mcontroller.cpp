@@ -4,6 +4,7 @@
 #include "alarmstatus.h"
 #include "commandnames.h"
 #include "controlcmd.h"
+#include "logcategories.h"
 #include "monitormodelnotifier.h"
 #include "querycmd.h"
 #include "rscmd.h"
@@ -11,6 +12,7 @@
 #include "umdcmd.h"
 #include "updatecmd.h"
 
+#include <QMetaMethod>
 #include <QTimer>
 
 MController::MController(QObject *parent)
@@ -25,6 +27,10 @@ MController::MController(QObject *parent)
     connect(thread, &RSThread::searchDone, this, &MController::logSearchResult);
     connect(thread, &RSThread::linkLost, this, &MController::portLost);
     connect(thread, &RSThread::linkRestored, this, &MController::portRestored);
+    // Direct: openPort runs in this thread, and the warning must be shown
+    // before startSearch returns.
+    connect(thread, &RSThread::openFailed, this, &MController::forwardOpenFailure,
+            Qt::DirectConnection);
 
     log.open();
 }
@@ -110,6 +116,15 @@ void MController::portLost(const QString &portName)
     failedLastPoll.clear();
     thread->unlockMonitors();
     setLink(PortLost);
+}
+
+void MController::forwardOpenFailure(const QString &portName)
+{
+    // Logged as the transport would, had nobody taken its signal.
+    if (isSignalConnected(QMetaMethod::fromSignal(&MController::openFailed)))
+        emit openFailed(portName);
+    else
+        qCWarning(lcTransport, "%s", qPrintable(RSThread::openFailureText(portName)));
 }
 
 void MController::portRestored(const QString &portName)

@@ -60,6 +60,9 @@ signals:
     void monitorAdded(const CMonitor &monitor);
     void monitorRemoved(const CMonitor &monitor);
     void linkStateChanged(MController::LinkState state);
+    // The port of startSearch cannot be opened; emitted before startSearch
+    // returns. Without a receiver the failure is logged instead.
+    void openFailed(const QString &portName);
 
 public slots:
     void cmdAnalyzer(RSCmd *cmd);
@@ -70,6 +73,7 @@ public slots:
 private slots:
     void portLost(const QString &portName);
     void portRestored(const QString &portName);
+    void forwardOpenFailure(const QString &portName);
 
 private:
     // Each poll or reply that asks for a follow-up queues one, also while an

@@ -1,21 +1,15 @@
 #include "rsthread.h"
 
-#include "alarmstatus.h"
 #include "cmonitor.h"
+#include "logcategories.h"
 #include "serialsettings.h"
 
 #include <QCoreApplication>
+#include <QMetaMethod>
 #include <QSerialPort>
 
-#include <algorithm>
 #include <thread>
 #include <utility>
-
-#ifdef Q_OS_UNIX
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <termios.h>
-#endif
 
 namespace {
 
@@ -28,11 +22,9 @@ RSThread::RSThread(QObject *parent)
       // No parent: the port changes threads with the worker, which a child
       // object cannot do.
       port(new QSerialPort),
+      exchange(port),
       searchAddress(FirstAddress),
-      pollIndex(0),
-      flags(0),
-      totalTimeout(SerialSettings::DefaultTotalTimeout),
-      monitorMutex(new std::recursive_mutex)
+      flags(0)
 {
 }
 
@@ -41,7 +33,6 @@ RSThread::~RSThread()
     stopBus();
     clearMonitors();
     delete port;
-    delete monitorMutex;
 }
 
 bool RSThread::startBus()
@@ -140,15 +131,15 @@ bool RSThread::openPort()
         return true;
 
     lastSettings = SerialSettings::read();
-    totalTimeout = lastSettings.totalTimeout;
+    exchange.setTotalTimeout(lastSettings.totalTimeout);
     configuredPortName = lastSettings.port;
     if (configureAndOpen())
         return true;
 
-    if (openFailureHandler)
-        openFailureHandler(lastSettings.port);
+    if (isSignalConnected(QMetaMethod::fromSignal(&RSThread::openFailed)))
+        emit openFailed(lastSettings.port);
     else
-        qWarning("%s", qPrintable(openFailureText(lastSettings.port)));
+        qCWarning(lcTransport, "%s", qPrintable(openFailureText(lastSettings.port)));
     return false;
 }
 
@@ -165,11 +156,6 @@ bool RSThread::configureAndOpen()
     port->setParity(lastSettings.parity());
     port->setFlowControl(lastSettings.flowControl());
     return port->open(QIODevice::ReadWrite);
-}
-
-void RSThread::setOpenFailureHandler(std::function<void(const QString &)> handler)
-{
-    openFailureHandler = std::move(handler);
 }
 
 QString RSThread::openFailureTitle()
@@ -189,124 +175,70 @@ QString RSThread::portName() const
 
 int RSThread::totalTimeoutMs() const
 {
-    return totalTimeout;
+    return exchange.totalTimeoutMs();
 }
 
 void RSThread::lockMonitors()
 {
-    monitorMutex->lock();
+    monitors.lock();
 }
 
 void RSThread::unlockMonitors()
 {
-    monitorMutex->unlock();
+    monitors.unlock();
 }
 
 int RSThread::monitorCount() const
 {
-    std::lock_guard<std::recursive_mutex> lock(*monitorMutex);
-    return int(monitors.size());
+    return monitors.count();
 }
 
 CMonitor *RSThread::monitorAt(int index) const
 {
-    std::lock_guard<std::recursive_mutex> lock(*monitorMutex);
-    if (index < 0 || index >= monitors.size())
-        return nullptr;
     return monitors.at(index);
 }
 
 int RSThread::alarmCount() const
 {
-    std::lock_guard<std::recursive_mutex> lock(*monitorMutex);
-    return int(std::count_if(monitors.cbegin(), monitors.cend(),
-                             [](const CMonitor *m) { return hasAlarm(*m); }));
+    return monitors.alarmCount();
 }
 
 bool RSThread::wasRemoved(quint8 address) const
 {
-    std::lock_guard<std::recursive_mutex> lock(*monitorMutex);
-    return removedAddresses.contains(address);
+    return monitors.wasRemoved(address);
 }
 
 CMonitor *RSThread::findMonitor(quint8 address) const
 {
-    std::lock_guard<std::recursive_mutex> lock(*monitorMutex);
-    for (CMonitor *m : monitors) {
-        if (m->address == address)
-            return m;
-    }
-    return nullptr;
+    return monitors.find(address);
 }
 
+// A list that grew or shrank may wake or idle the worker. The wake may come
+// with the monitor lock held by the caller, which the lock order allows.
 int RSThread::addMonitor(CMonitor *monitor)
 {
-    if (!monitor)
-        return -1;
-    std::lock_guard<std::recursive_mutex> lock(*monitorMutex);
-    int index = 0;
-    for (; index < monitors.size(); ++index) {
-        const quint8 address = monitors.at(index)->address;
-        if (address == monitor->address)
-            return -1;
-        if (address > monitor->address)
-            break;
-    }
-    monitors.insert(index, monitor);
-    monitorsChanged();
+    const int index = monitors.add(monitor);
+    if (index >= 0)
+        wakeWorker();
     return index;
 }
 
 int RSThread::removeMonitor(CMonitor *monitor)
 {
-    if (!monitor)
-        return -1;
-    std::lock_guard<std::recursive_mutex> lock(*monitorMutex);
-    const quint8 address = monitor->address; // the argument may be the stored record
-    for (int index = 0; index < monitors.size(); ++index) {
-        CMonitor *stored = monitors.at(index);
-        if (stored->address != address)
-            continue;
-        monitors.removeAt(index);
-        removedAddresses.append(address);
-        delete stored;
-        monitorsChanged();
-        return index;
-    }
-    return -1;
+    const int index = monitors.remove(monitor);
+    if (index >= 0)
+        wakeWorker();
+    return index;
 }
 
 int RSThread::replaceMonitor(CMonitor *monitor)
 {
-    if (!monitor)
-        return -1;
-    std::lock_guard<std::recursive_mutex> lock(*monitorMutex);
-    for (int index = 0; index < monitors.size(); ++index) {
-        CMonitor *stored = monitors.at(index);
-        if (stored->address != monitor->address)
-            continue;
-        if (stored != monitor) {
-            monitors[index] = monitor;
-            delete stored;
-        }
-        return index;
-    }
-    return -1;
+    return monitors.replace(monitor);
 }
 
 void RSThread::clearMonitors()
 {
-    std::lock_guard<std::recursive_mutex> lock(*monitorMutex);
-    qDeleteAll(monitors);
     monitors.clear();
-    removedAddresses.clear();
-    monitorsChanged();
-}
-
-// Called with the monitor lock held, which may be followed by the queue lock.
-void RSThread::monitorsChanged()
-{
-    knownMonitors.store(int(monitors.size()));
     wakeWorker();
 }
 
@@ -341,12 +273,12 @@ void RSThread::run()
             }
         } else if (!queue.isEmpty()) {
             cmd = queue.takeFirst();
-        } else if (knownMonitors.load() == 0) {
+        } else if (monitors.knownCount() == 0) {
             // Nothing to do: sleep until a search, a command, a monitor or a
             // stop request arrives instead of looking again at once.
             workAvailable.wait(lock, [this] {
                 return (flags & (StopRequested | Searching)) || !queue.isEmpty()
-                    || knownMonitors.load() > 0;
+                    || monitors.knownCount() > 0;
             });
             continue;
         }
@@ -365,8 +297,8 @@ void RSThread::run()
             if (cmd->address == 0) {
                 delete cmd; // never sent, never reported
             } else {
-                if (!transact(cmd)) {
-                    if (deviceGone())
+                if (!exchange.transact(cmd)) {
+                    if (exchange.deviceGone())
                         losePort(); // no pause: nothing is tried on it any more
                     else
                         std::this_thread::sleep_for(milliseconds(FailurePauseMs));
@@ -388,6 +320,7 @@ void RSThread::losePort()
         flags |= PortLost;
     }
     nextReconnect = Clock::now() + milliseconds(ReconnectIntervalMs);
+    qCDebug(lcLink, "lost %s", qPrintable(configuredPortName));
     emit linkLost(configuredPortName);
 }
 
@@ -419,8 +352,10 @@ void RSThread::serveLostPort(std::unique_lock<std::mutex> &lock)
     const bool opened = configureAndOpen();
     nextReconnect = Clock::now() + milliseconds(ReconnectIntervalMs);
     // Announced before the first exchange on the new port can report.
-    if (opened)
+    if (opened) {
+        qCDebug(lcLink, "restored %s", qPrintable(configuredPortName));
         emit linkRestored(configuredPortName);
+    }
     lock.lock();
     if (opened)
         flags &= ~PortLost;
@@ -428,138 +363,6 @@ void RSThread::serveLostPort(std::unique_lock<std::mutex> &lock)
 
 RSCmd *RSThread::nextPoll()
 {
-    std::lock_guard<std::recursive_mutex> lock(*monitorMutex);
-    if (monitors.isEmpty())
-        return nullptr;
-    if (pollIndex >= monitors.size())
-        pollIndex = 0;
-    const CMonitor *monitor = monitors.at(pollIndex);
-    ++pollIndex;
-    return new RSCmd(monitor->address);
-}
-
-bool RSThread::transact(RSCmd *cmd)
-{
-    const QByteArray frame = cmd->request();
-    if (!sendFrame(frame)) {
-        cmd->status = RSCmd::StatusSendError;
-        return false;
-    }
-    if (cmd->replyLength <= 0) {
-        std::this_thread::sleep_for(milliseconds(UmdPauseMs));
-        cmd->status = RSCmd::StatusOk;
-        return true;
-    }
-    if (!receiveReply(cmd)) {
-        cmd->status = RSCmd::StatusReadError;
-        return false;
-    }
-    cmd->status = RSCmd::StatusOk;
-    return true;
-}
-
-bool RSThread::sendFrame(const QByteArray &frame)
-{
-    const Clock::time_point deadline = Clock::now() + milliseconds(totalTimeout);
-    // The error is sticky; only this exchange's own may end it.
-    port->clearError();
-    // Leftovers of an earlier exchange must not pass for this reply.
-    if (hasLeftovers())
-        port->clear();
-    if (port->write(frame) < 0)
-        return false;
-    for (;;) {
-        // Hands the driver what it takes now, without waiting. write() only
-        // filled QSerialPort's buffer; a driver that refuses the bytes (a
-        // device gone: EIO, ENXIO) says so here, and waiting cannot help.
-        port->flush();
-        if (writeRejected())
-            return false;
-        if (port->bytesToWrite() == 0)
-            return true;
-        const Clock::time_point waitStart = Clock::now();
-        if (deadline <= waitStart)
-            return false;
-        // A device that went away answers every wait at once; pace the
-        // retries instead of spinning until the deadline.
-        if (!port->waitForBytesWritten(ReadWaitMs) && port->bytesToWrite() > 0)
-            std::this_thread::sleep_until(waitStart + milliseconds(ReadWaitMs));
-    }
-}
-
-bool RSThread::deviceGone() const
-{
-    if (!port->isOpen())
-        return true;
-    const QSerialPort::SerialPortError error = port->error();
-    if (error == QSerialPort::ResourceError || error == QSerialPort::NotOpenError)
-        return true;
-#ifdef Q_OS_UNIX
-    // A hang-up or error is reported whatever events are asked for; a
-    // monitor that is merely silent leaves the descriptor quiet.
-    pollfd descriptor{port->handle(), 0, 0};
-    if (::poll(&descriptor, 1, 0) > 0 && (descriptor.revents & (POLLHUP | POLLERR | POLLNVAL)))
-        return true;
-#endif
-    return false;
-}
-
-bool RSThread::writeRejected() const
-{
-    const QSerialPort::SerialPortError error = port->error();
-    return error == QSerialPort::WriteError || error == QSerialPort::ResourceError
-        || error == QSerialPort::NotOpenError;
-}
-
-// The purge is asked only for what is there. On a pseudo-terminal (and some
-// USB adapters) the driver-level flush waits for the line's own delivery
-// work and costs more than a whole exchange; asking the queues is cheap.
-bool RSThread::hasLeftovers() const
-{
-    if (port->bytesAvailable() > 0 || port->bytesToWrite() > 0)
-        return true;
-#ifdef Q_OS_UNIX
-    const int fd = port->handle();
-    int input = 0;
-    int output = 0;
-    // A query that fails (a device gone) purges as before.
-    if (::ioctl(fd, TIOCINQ, &input) != 0 || ::ioctl(fd, TIOCOUTQ, &output) != 0)
-        return true;
-    return input > 0 || output > 0;
-#else
-    return true;
-#endif
-}
-
-bool RSThread::receiveReply(RSCmd *cmd)
-{
-    const char sync = char(cmd->syncByte());
-    const Clock::time_point deadline = Clock::now() + milliseconds(totalTimeout);
-    cmd->reply.clear();
-    for (;;) {
-        const Clock::time_point readStart = Clock::now();
-        if (port->bytesAvailable() == 0)
-            port->waitForReadyRead(ReadWaitMs);
-        const QByteArray arrived = port->read(cmd->replyLength - cmd->reply.size());
-        cmd->reply.append(arrived);
-
-        const qsizetype syncAt = cmd->reply.indexOf(sync);
-        if (syncAt < 0)
-            cmd->reply.clear();
-        else if (syncAt > 0)
-            cmd->reply.remove(0, syncAt); // noise or other traffic before the reply
-
-        if (cmd->reply.size() == cmd->replyLength)
-            return true;
-        // A read that came back empty before its time (hang-up, error)
-        // still takes its full slot, so that a dead device never makes a
-        // busy loop of this phase; a device that is gone ends it at once.
-        if (arrived.isEmpty()) {
-            if (deviceGone())
-                return false;
-            std::this_thread::sleep_until(readStart + milliseconds(ReadWaitMs));
-        }
-        if (deadline <= Clock::now())
-            return false;
-    }
+    const int address = monitors.nextPollAddress();
+    return address < 0 ? nullptr : new RSCmd(quint8(address));
 }

@@ -1,6 +1,8 @@
 #ifndef RSTHREAD_H
 #define RSTHREAD_H
 
+#include "exchange.h"
+#include "monitorlist.h"
 #include "rscmd.h"
 #include "serialsettings.h"
 
@@ -8,10 +10,8 @@
 #include <QString>
 #include <QThread>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <functional>
 #include <mutex>
 
 class CMonitor;
@@ -25,7 +25,7 @@ class QSerialPort;
 // The object also owns the monitor list. The main thread reads and changes it
 // under lockMonitors(); the lock is recursive, so the list operations may be
 // called while it is held. Lock order: monitor lock before queue lock, never
-// the reverse.
+// the reverse. Each exchange itself is Exchange's work.
 class RSThread : public QThread
 {
     Q_OBJECT
@@ -39,11 +39,10 @@ public:
 
     static constexpr quint8 FirstAddress = 1;
     static constexpr quint8 LastAddress = 126;
-    // Fixed per-read wait of the receive phase, and the pace of every retry.
-    static constexpr int ReadWaitMs = 10;
+    static constexpr int ReadWaitMs = Exchange::ReadWaitMs;
+    static constexpr int UmdPauseMs = Exchange::UmdPauseMs;
+    // The pause after a failed exchange, before the next one.
     static constexpr int FailurePauseMs = 100;
-    // Time a monitor gets to take in a UMD frame, which it never answers.
-    static constexpr int UmdPauseMs = 20;
     // How often a lost port is tried again.
     static constexpr int ReconnectIntervalMs = 1000;
 
@@ -75,9 +74,7 @@ public:
     // thread that owns the port while the worker is stopped.
     bool openPort();
 
-    // Called with the port name when openPort fails; the user interface shows
-    // its warning box from here. Without a handler the failure is logged.
-    void setOpenFailureHandler(std::function<void(const QString &portName)> handler);
+    // The warning for a port that cannot be opened (see openFailed).
     static QString openFailureTitle();
     static QString openFailureText(const QString &portName);
 
@@ -98,6 +95,10 @@ public:
     int totalTimeoutMs() const;
 
 signals:
+    // Emitted by openPort, in its thread, when the port cannot be opened; the
+    // user interface shows its warning box from here. Without a receiver the
+    // failure is logged (kelvaro.transport).
+    void openFailed(const QString &portName);
     // linkLost is emitted before the cmdDone of the exchange that found the
     // failure; every command after it fails at once with status 2 until
     // linkRestored, which comes before the first exchange on the new port.
@@ -113,49 +114,34 @@ protected:
 private:
     using Clock = std::chrono::steady_clock;
 
-    bool transact(RSCmd *cmd);
     // Applies the stored settings to the port and opens it; no message.
     bool configureAndOpen();
-    // True when the device behind the open port is gone (unplugged, hung
-    // up), not merely silent.
-    bool deviceGone() const;
     // The worker's turn while the port is lost; called and returns with the
     // queue lock held.
     void serveLostPort(std::unique_lock<std::mutex> &lock);
     // Closes the failed port and lets the worker try to reopen it.
     void losePort();
-    bool sendFrame(const QByteArray &frame);
-    bool receiveReply(RSCmd *cmd);
-    bool hasLeftovers() const;
-    // True when the driver refused the bytes handed to it.
-    bool writeRejected() const;
     // The next status poll, or null when the list emptied meanwhile.
     RSCmd *nextPoll();
     void wakeWorker();
-    void monitorsChanged();
 
     QSerialPort *port;
+    Exchange exchange; // on port, worker only while it runs
     quint8 searchAddress;
-    quint8 pollIndex;
     int flags;
-    int totalTimeout;
     mutable std::mutex queueMutex;
-    std::recursive_mutex *monitorMutex;
     QList<RSCmd *> queue;
-    QList<CMonitor *> monitors;
-    QList<quint8> removedAddresses;
+    // The idle test reads its knownCount(), which takes no lock: the monitor
+    // lock must not be taken while holding the queue lock.
+    MonitorList monitors;
 
     // Signalled under queueMutex by whatever gives an idle worker work.
     std::condition_variable workAvailable;
-    // monitors.size(), readable under the queue lock alone: the idle test
-    // must not take the monitor lock while holding the queue lock.
-    std::atomic<int> knownMonitors{0};
     QString configuredPortName;
     QThread *portHome = nullptr; // where the port goes back when the worker ends
     Clock::time_point nextReconnect; // worker only
     // What the last opening read; a lost port is reopened with it.
     SerialSettings lastSettings;
-    std::function<void(const QString &)> openFailureHandler;
 };
 
 #endif // RSTHREAD_H

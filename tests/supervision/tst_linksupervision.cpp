@@ -149,9 +149,17 @@ void TestLinkSupervision::searchWhileLost()
     QTRY_COMPARE_WITH_TIMEOUT(f.controller->linkState(), MController::PortLost, 1000);
 
     f.mark();
+    // Nobody to show the failure: it is logged.
+    QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Can't open ") + link));
     QVERIFY(!f.controller->startSearch());
     QCOMPARE(f.newMessages(), QStringList({QStringLiteral("[ERROR]: Open %1 failed.").arg(link)}));
     QCOMPARE(f.controller->monitorCount(), 0);
+    QCOMPARE(f.controller->linkState(), MController::PortLost);
+    // With a receiver, it hears of it before startSearch returns.
+    QSignalSpy openFailed(f.controller.get(), &MController::openFailed);
+    QVERIFY(!f.controller->startSearch());
+    QCOMPARE(openFailed.size(), 1);
+    QCOMPARE(openFailed.first().first().toString(), link);
     QCOMPARE(f.controller->linkState(), MController::PortLost);
 
     QVERIFY(f.bus.reappear());

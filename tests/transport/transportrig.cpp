@@ -24,7 +24,8 @@ Rig::Rig(const QList<int> &monitors, int totalTimeoutMs)
         s.write();
     }
     clock.start();
-    thread.setOpenFailureHandler([this](const QString &name) { openFailures << name; });
+    QObject::connect(&thread, &RSThread::openFailed, &m_receiver,
+                     [this](const QString &name) { openFailures << name; }, Qt::DirectConnection);
     QObject::connect(&thread, &RSThread::cmdDone, &m_receiver, [this](RSCmd *cmd) {
         events << Event{Event::Done, cmd->address, cmd->code, cmd->status, cmd->reply, clock.elapsed()};
         delete cmd;

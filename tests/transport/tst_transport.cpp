@@ -15,6 +15,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <mutex>
 
 using Event = Rig::Event;
 
@@ -71,6 +72,7 @@ private slots:
     void idleWorker();
     void refusedWriteFailsAtOnce();
     void lostPortReconnects();
+    void frameTrace();
 };
 
 void TestTransport::readAndWriteSettings_data()
@@ -165,7 +167,7 @@ void TestTransport::portThatCannotBeOpened()
     QCOMPARE(rig.openFailures, QStringList{port});
     QCOMPARE(rig.thread.portName(), port);
     QCOMPARE(RSThread::openFailureTitle(), QStringLiteral("Error"));
-    // Without a handler the failure is logged.
+    // Without a receiver the failure is logged.
     RSThread unhandled;
     QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Can't open ") + port));
     QVERIFY(!unhandled.startBus());
@@ -670,6 +672,73 @@ void TestTransport::lostPortReconnects()
     rig.thread.stopBus();
     QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(!rig.thread.isPortLost());
+}
+
+namespace {
+
+std::mutex traceMutex;
+QStringList traced;
+QtMessageHandler handlerBeforeTrace = nullptr;
+
+// Collects what the frame trace writes, from any thread, while it lives;
+// every message still reaches the handler before it.
+struct TraceCollector {
+    TraceCollector()
+    {
+        handlerBeforeTrace = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context,
+                                                       const QString &text) {
+            if (qstrcmp(context.category, "kelvaro.bus") == 0) {
+                std::lock_guard<std::mutex> lock(traceMutex);
+                traced << text;
+            }
+            handlerBeforeTrace(type, context, text);
+        });
+    }
+    ~TraceCollector()
+    {
+        qInstallMessageHandler(handlerBeforeTrace);
+        QLoggingCategory::setFilterRules(QString());
+    }
+    QStringList take()
+    {
+        std::lock_guard<std::mutex> lock(traceMutex);
+        return std::exchange(traced, {});
+    }
+};
+
+} // namespace
+
+// The frame trace a field engineer switches on at run time: silent by
+// default; with the rule, each request sent and each reply received (or
+// the exchange's failure) as one line in hex, in the order on the wire.
+void TestTransport::frameTrace()
+{
+    Rig rig({5}, 50);
+    QVERIFY(rig.valid);
+    TraceCollector trace;
+    QVERIFY(rig.thread.startBus());
+    rig.thread.enqueue(new RSCmd(5));
+    rig.thread.enqueue(new RSCmd(9)); // nobody there
+    QTRY_COMPARE_WITH_TIMEOUT(rig.done().size(), 2, 5000);
+    QCOMPARE(trace.take(), QStringList());
+
+    QLoggingCategory::setFilterRules(QStringLiteral("kelvaro.bus.debug=true"));
+    rig.thread.enqueue(new RSCmd(5));
+    rig.thread.enqueue(new RSCmd(9));
+    rig.thread.enqueue(new UMDCmd("CAM 1", 0, 5)); // no reply expected
+    QTRY_COMPARE_WITH_TIMEOUT(rig.done().size(), 5, 5000);
+    const Event answered = rig.done().at(2);
+    QCOMPARE(answered.status, int(RSCmd::StatusOk));
+    QCOMPARE(answered.reply.size(), 2);
+    QCOMPARE(quint8(answered.reply.at(0)), quint8(0x85));
+    const QByteArray umd = UMDCmd("CAM 1", 0, 5).request().toHex(' ');
+    QCOMPARE(trace.take(), (QStringList{
+        QStringLiteral("> 85 80"),
+        QStringLiteral("< ") + QString::fromLatin1(answered.reply.toHex(' ')),
+        QStringLiteral("> 89 80"),
+        QStringLiteral("! 89 80 READ_ERROR"),
+        QStringLiteral("> ") + QString::fromLatin1(umd),
+    }));
 }
 
 QTEST_GUILESS_MAIN(TestTransport)

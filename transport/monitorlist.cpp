@@ -1,0 +1,132 @@
+#include "monitorlist.h"
+
+#include "alarmstatus.h"
+#include "cmonitor.h"
+
+#include <algorithm>
+
+MonitorList::~MonitorList()
+{
+    qDeleteAll(monitors);
+}
+
+void MonitorList::lock()
+{
+    mutex.lock();
+}
+
+void MonitorList::unlock()
+{
+    mutex.unlock();
+}
+
+int MonitorList::count() const
+{
+    std::lock_guard<std::recursive_mutex> guard(mutex);
+    return int(monitors.size());
+}
+
+CMonitor *MonitorList::at(int index) const
+{
+    std::lock_guard<std::recursive_mutex> guard(mutex);
+    if (index < 0 || index >= monitors.size())
+        return nullptr;
+    return monitors.at(index);
+}
+
+int MonitorList::alarmCount() const
+{
+    std::lock_guard<std::recursive_mutex> guard(mutex);
+    return int(std::count_if(monitors.cbegin(), monitors.cend(),
+                             [](const CMonitor *m) { return hasAlarm(*m); }));
+}
+
+bool MonitorList::wasRemoved(quint8 address) const
+{
+    std::lock_guard<std::recursive_mutex> guard(mutex);
+    return removedAddresses.contains(address);
+}
+
+CMonitor *MonitorList::find(quint8 address) const
+{
+    std::lock_guard<std::recursive_mutex> guard(mutex);
+    for (CMonitor *m : monitors) {
+        if (m->address == address)
+            return m;
+    }
+    return nullptr;
+}
+
+int MonitorList::add(CMonitor *monitor)
+{
+    if (!monitor)
+        return -1;
+    std::lock_guard<std::recursive_mutex> guard(mutex);
+    int index = 0;
+    for (; index < monitors.size(); ++index) {
+        const quint8 address = monitors.at(index)->address;
+        if (address == monitor->address)
+            return -1;
+        if (address > monitor->address)
+            break;
+    }
+    monitors.insert(index, monitor);
+    known.store(int(monitors.size()));
+    return index;
+}
+
+int MonitorList::remove(CMonitor *monitor)
+{
+    if (!monitor)
+        return -1;
+    std::lock_guard<std::recursive_mutex> guard(mutex);
+    const quint8 address = monitor->address; // the argument may be the stored record
+    for (int index = 0; index < monitors.size(); ++index) {
+        CMonitor *stored = monitors.at(index);
+        if (stored->address != address)
+            continue;
+        monitors.removeAt(index);
+        removedAddresses.append(address);
+        delete stored;
+        known.store(int(monitors.size()));
+        return index;
+    }
+    return -1;
+}
+
+int MonitorList::replace(CMonitor *monitor)
+{
+    if (!monitor)
+        return -1;
+    std::lock_guard<std::recursive_mutex> guard(mutex);
+    for (int index = 0; index < monitors.size(); ++index) {
+        CMonitor *stored = monitors.at(index);
+        if (stored->address != monitor->address)
+            continue;
+        if (stored != monitor) {
+            monitors[index] = monitor;
+            delete stored;
+        }
+        return index;
+    }
+    return -1;
+}
+
+void MonitorList::clear()
+{
+    std::lock_guard<std::recursive_mutex> guard(mutex);
+    qDeleteAll(monitors);
+    monitors.clear();
+    removedAddresses.clear();
+    known.store(0);
+}
+
+int MonitorList::nextPollAddress()
+{
+    std::lock_guard<std::recursive_mutex> guard(mutex);
+    if (monitors.isEmpty())
+        return -1;
+    if (pollIndex >= monitors.size())
+        pollIndex = 0;
+    return monitors.at(pollIndex++)->address;
+}
