@@ -1,5 +1,5 @@
-#include "mainwindow.h"
-#include "translations.h"
+#include "mainwindow/mainwindow.h"
+#include "app/translations.h"
 
 #include <QApplication>
 #include <QLocale>

@@ -5,10 +5,10 @@
 // be up to one cycle away) plus the alarm query itself. The worker picks its
 // next poll as soon as an exchange ends, before the supervisor has queued the
 // alarm query, so one more poll can stand in between: the second bound.
-#include "alarmstatus.h"
-#include "cmonitor.h"
-#include "mcontroller.h"
-#include "simbus.h"
+#include "monitor/alarmstatus.h"
+#include "monitor/cmonitor.h"
+#include "supervision/mcontroller.h"
+#include "tools/sim/simbus.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "bareloop.h"
+#include "bench/bareloop.h"
 
 #include <chrono>
 #include <fcntl.h>

@@ -1,7 +1,7 @@
 #ifndef BARELOOP_H
 #define BARELOOP_H
 
-#include "benchresult.h"
+#include "bench/benchresult.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "benchresult.h"
+#include "bench/benchresult.h"
 
 #include <sys/resource.h>
 

@@ -7,8 +7,8 @@
 // Timings are measured and set against their targets; the run fails on what
 // must hold whatever the load: every cycle noticed and recovered, logged once
 // each way, the same monitors at the end, and memory that stays flat.
-#include "benchresult.h"
-#include "supervisionfixture.h"
+#include "bench/benchresult.h"
+#include "tests/supervision/supervisionfixture.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

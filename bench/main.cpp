@@ -1,11 +1,11 @@
 // kc-bench-transport: how close the transport's worker comes to the floor a
 // bare termios loop reaches on the same simulated bus, and to the wire-time
 // limit of a paced line (4 bytes of 10 bits per status poll).
-#include "bareloop.h"
-#include "benchresult.h"
-#include "serialsettings.h"
-#include "simprocess.h"
-#include "workerrun.h"
+#include "bench/bareloop.h"
+#include "bench/benchresult.h"
+#include "transport/serialsettings.h"
+#include "bench/simprocess.h"
+#include "bench/workerrun.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

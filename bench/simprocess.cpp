@@ -1,4 +1,4 @@
-#include "simprocess.h"
+#include "bench/simprocess.h"
 
 #include <QThread>
 

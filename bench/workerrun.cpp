@@ -1,8 +1,8 @@
-#include "workerrun.h"
+#include "bench/workerrun.h"
 
-#include "cmonitor.h"
-#include "rscmd.h"
-#include "rsthread.h"
+#include "monitor/cmonitor.h"
+#include "protocol/rscmd.h"
+#include "transport/rsthread.h"
 
 #include <QThread>
 

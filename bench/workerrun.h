@@ -1,7 +1,7 @@
 #ifndef WORKERRUN_H
 #define WORKERRUN_H
 
-#include "benchresult.h"
+#include "bench/benchresult.h"
 
 // The transport's worker polling a list of monitors, timed from inside the
 // worker: the hand-over of each command is stamped where it is emitted.

@@ -1,9 +1,9 @@
-#include "mwindow.h"
+#include "detail/mwindow.h"
 
-#include "alarmstatus.h"
-#include "controlkeys.h"
-#include "mcontroller.h"
-#include "robox.h"
+#include "monitor/alarmstatus.h"
+#include "protocol/controlkeys.h"
+#include "supervision/mcontroller.h"
+#include "detail/robox.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -1,8 +1,8 @@
 #ifndef MWINDOW_H
 #define MWINDOW_H
 
-#include "alarmkinds.h"
-#include "cmonitor.h"
+#include "monitor/alarmkinds.h"
+#include "monitor/cmonitor.h"
 
 #include <QDockWidget>
 #include <QPointer>

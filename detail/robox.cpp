@@ -1,4 +1,4 @@
-#include "robox.h"
+#include "detail/robox.h"
 
 #include <QEvent>
 

@@ -1,4 +1,4 @@
-#include "fittedicondelegate.h"
+#include "iconview/fittedicondelegate.h"
 
 FittedIconDelegate::FittedIconDelegate(QObject *parent) : QStyledItemDelegate(parent)
 {

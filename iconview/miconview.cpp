@@ -1,9 +1,9 @@
-#include "miconview.h"
+#include "iconview/miconview.h"
 
-#include "cmonitor.h"
-#include "fittedicondelegate.h"
-#include "mcontroller.h"
-#include "monitormodel.h"
+#include "monitor/cmonitor.h"
+#include "iconview/fittedicondelegate.h"
+#include "supervision/mcontroller.h"
+#include "monitor/model/monitormodel.h"
 
 #include <QDataStream>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "alarmsound.h"
+#include "mainwindow/alarmsound.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>

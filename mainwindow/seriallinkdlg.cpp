@@ -1,4 +1,4 @@
-#include "seriallinkdlg.h"
+#include "mainwindow/seriallinkdlg.h"
 
 #include <QComboBox>
 #include <QDir>

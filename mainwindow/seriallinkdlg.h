@@ -1,7 +1,7 @@
 #ifndef SERIALLINKDLG_H
 #define SERIALLINKDLG_H
 
-#include "serialsettings.h"
+#include "transport/serialsettings.h"
 
 #include <QDialog>
 #include <QStringList>

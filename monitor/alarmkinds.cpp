@@ -1,4 +1,4 @@
-#include "alarmkinds.h"
+#include "monitor/alarmkinds.h"
 
 #include <QtGlobal>
 

@@ -1,6 +1,6 @@
-#include "alarmsettings.h"
+#include "monitor/alarmsettings.h"
 
-#include "settingsfile.h"
+#include "monitor/settingsfile.h"
 
 namespace AlarmSettings {
 

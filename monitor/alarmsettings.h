@@ -1,7 +1,7 @@
 #ifndef ALARMSETTINGS_H
 #define ALARMSETTINGS_H
 
-#include "alarmkinds.h"
+#include "monitor/alarmkinds.h"
 
 // Group "alarm" of the settings file: one enable per alarm kind, the link
 // alarm and the tone. Keys and defaults are those of AlarmKinds. Read at

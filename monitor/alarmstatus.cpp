@@ -1,7 +1,7 @@
-#include "alarmstatus.h"
+#include "monitor/alarmstatus.h"
 
-#include "alarmsettings.h"
-#include "cmonitor.h"
+#include "monitor/alarmsettings.h"
+#include "monitor/cmonitor.h"
 
 #include <QImage>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #ifndef ALARMSTATUS_H
 #define ALARMSTATUS_H
 
-#include "alarmkinds.h"
+#include "monitor/alarmkinds.h"
 
 #include <QColor>
 #include <QPixmap>

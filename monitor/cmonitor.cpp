@@ -1,4 +1,4 @@
-#include "cmonitor.h"
+#include "monitor/cmonitor.h"
 
 const std::array<CMonitor::QueryItem, 6> CMonitor::queryItems = {{
     {QuerySerialNumber, ItemSerialNumber, 10},

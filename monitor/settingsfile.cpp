@@ -1,4 +1,4 @@
-#include "settingsfile.h"
+#include "monitor/settingsfile.h"
 
 QSettings openSettings()
 {

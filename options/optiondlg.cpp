@@ -1,8 +1,8 @@
-#include "optiondlg.h"
+#include "options/optiondlg.h"
 
-#include "alarmsettings.h"
-#include "eventlog.h"
-#include "settingsfile.h"
+#include "monitor/alarmsettings.h"
+#include "supervision/eventlog.h"
+#include "monitor/settingsfile.h"
 
 #include <QCheckBox>
 #include <QComboBox>

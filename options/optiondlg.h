@@ -1,7 +1,7 @@
 #ifndef OPTIONDLG_H
 #define OPTIONDLG_H
 
-#include "alarmkinds.h"
+#include "monitor/alarmkinds.h"
 
 #include <QDialog>
 

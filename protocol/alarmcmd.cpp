@@ -1,6 +1,6 @@
-#include "alarmcmd.h"
+#include "protocol/alarmcmd.h"
 
-#include "cmonitor.h"
+#include "monitor/cmonitor.h"
 
 AlarmCmd::AlarmCmd(quint8 address)
     : RSCmd(address, CodeAlarm, 2)

@@ -1,7 +1,7 @@
 #ifndef ALARMCMD_H
 #define ALARMCMD_H
 
-#include "rscmd.h"
+#include "protocol/rscmd.h"
 
 // Fetches the alarm byte: request "sync, 0x82", reply "sync, alarm byte".
 class AlarmCmd : public RSCmd

@@ -1,6 +1,6 @@
-#include "commandnames.h"
+#include "protocol/commandnames.h"
 
-#include "rscmd.h"
+#include "protocol/rscmd.h"
 
 #include <array>
 

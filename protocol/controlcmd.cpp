@@ -1,4 +1,4 @@
-#include "controlcmd.h"
+#include "protocol/controlcmd.h"
 
 ControlCmd::ControlCmd(quint8 keyCode, quint8 address)
     : RSCmd(address, CodeControl, 2), keyCode(keyCode)

@@ -1,7 +1,7 @@
 #ifndef CONTROLCMD_H
 #define CONTROLCMD_H
 
-#include "rscmd.h"
+#include "protocol/rscmd.h"
 
 // Presses one front-panel key: request "sync, 0xD0, 0x00, keyCode", reply
 // "sync, anything".

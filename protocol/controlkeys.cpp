@@ -1,4 +1,4 @@
-#include "controlkeys.h"
+#include "protocol/controlkeys.h"
 
 namespace ControlKeys {
 

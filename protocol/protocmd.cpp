@@ -1,4 +1,4 @@
-#include "protocmd.h"
+#include "protocol/protocmd.h"
 
 ProtoCmd::ProtoCmd(quint8 address)
     : RSCmd(address, CodeProto, 2)

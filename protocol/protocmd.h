@@ -1,7 +1,7 @@
 #ifndef PROTOCMD_H
 #define PROTOCMD_H
 
-#include "rscmd.h"
+#include "protocol/rscmd.h"
 
 // Code 0x81; replies and applies like the echo.
 class ProtoCmd : public RSCmd

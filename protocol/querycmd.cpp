@@ -1,6 +1,6 @@
-#include "querycmd.h"
+#include "protocol/querycmd.h"
 
-#include "cmonitor.h"
+#include "monitor/cmonitor.h"
 
 QueryCmd::QueryCmd(quint8 item, int dataLength, quint8 address)
     : RSCmd(address, CodeQuery, dataLength + 2), item(item)

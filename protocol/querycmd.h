@@ -1,7 +1,7 @@
 #ifndef QUERYCMD_H
 #define QUERYCMD_H
 
-#include "rscmd.h"
+#include "protocol/rscmd.h"
 
 // Fetches one information item: request "sync, 0x90, item, dataLength",
 // reply "sync, item, dataLength data bytes".

@@ -1,6 +1,6 @@
-#include "rscmd.h"
+#include "protocol/rscmd.h"
 
-#include "cmonitor.h"
+#include "monitor/cmonitor.h"
 
 RSCmd::RSCmd(quint8 address)
     : RSCmd(address, CodeEcho, 2)

@@ -1,4 +1,4 @@
-#include "umdcmd.h"
+#include "protocol/umdcmd.h"
 
 UMDCmd::UMDCmd(const QByteArray &text, quint8 tally, quint8 address)
     : RSCmd(address, CodeUmd, 0), text(text.left(TextLength)), tally(tally)

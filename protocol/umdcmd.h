@@ -1,7 +1,7 @@
 #ifndef UMDCMD_H
 #define UMDCMD_H
 
-#include "rscmd.h"
+#include "protocol/rscmd.h"
 
 // Under-monitor display text and tally lamps. No reply. Frame: sync,
 // 0x30|tally, the 8-byte text, the same 8 bytes again.

@@ -1,6 +1,6 @@
-#include "updatecmd.h"
+#include "protocol/updatecmd.h"
 
-#include "cmonitor.h"
+#include "monitor/cmonitor.h"
 
 UpdateCmd::UpdateCmd(quint8 address)
     : RSCmd(address, CodeUpdate, 3)

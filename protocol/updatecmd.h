@@ -1,7 +1,7 @@
 #ifndef UPDATECMD_H
 #define UPDATECMD_H
 
-#include "rscmd.h"
+#include "protocol/rscmd.h"
 
 // Asks which items changed: request "sync, 0x83", reply "sync, 1 if changed,
 // mask of pendingQueries bits".

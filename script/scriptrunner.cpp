@@ -1,7 +1,7 @@
-#include "scriptrunner.h"
+#include "script/scriptrunner.h"
 
-#include "controlkeys.h"
-#include "mcontroller.h"
+#include "protocol/controlkeys.h"
+#include "supervision/mcontroller.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
-#include "eventlog.h"
+#include "supervision/eventlog.h"
 
-#include "settingsfile.h"
+#include "monitor/settingsfile.h"
 
 #include <QDateTime>
 #include <QDir>

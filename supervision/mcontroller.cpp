@@ -1,16 +1,16 @@
-#include "mcontroller.h"
+#include "supervision/mcontroller.h"
 
-#include "alarmcmd.h"
-#include "alarmstatus.h"
-#include "commandnames.h"
-#include "controlcmd.h"
-#include "logcategories.h"
-#include "monitormodelnotifier.h"
-#include "querycmd.h"
-#include "rscmd.h"
-#include "rsthread.h"
-#include "umdcmd.h"
-#include "updatecmd.h"
+#include "protocol/alarmcmd.h"
+#include "monitor/alarmstatus.h"
+#include "protocol/commandnames.h"
+#include "protocol/controlcmd.h"
+#include "transport/logcategories.h"
+#include "supervision/monitormodelnotifier.h"
+#include "protocol/querycmd.h"
+#include "protocol/rscmd.h"
+#include "transport/rsthread.h"
+#include "protocol/umdcmd.h"
+#include "protocol/updatecmd.h"
 
 #include <QMetaMethod>
 #include <QTimer>

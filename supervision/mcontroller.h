@@ -1,8 +1,8 @@
 #ifndef MCONTROLLER_H
 #define MCONTROLLER_H
 
-#include "cmonitor.h"
-#include "eventlog.h"
+#include "monitor/cmonitor.h"
+#include "supervision/eventlog.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -1,8 +1,8 @@
-#include "exchange.h"
+#include "transport/exchange.h"
 
-#include "logcategories.h"
-#include "rscmd.h"
-#include "serialsettings.h"
+#include "transport/logcategories.h"
+#include "protocol/rscmd.h"
+#include "transport/serialsettings.h"
 
 #include <QSerialPort>
 

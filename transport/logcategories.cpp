@@ -1,4 +1,4 @@
-#include "logcategories.h"
+#include "transport/logcategories.h"
 
 Q_LOGGING_CATEGORY(lcBus, "kelvaro.bus", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcLink, "kelvaro.link", QtWarningMsg)

@@ -1,7 +1,7 @@
-#include "monitorlist.h"
+#include "transport/monitorlist.h"
 
-#include "alarmstatus.h"
-#include "cmonitor.h"
+#include "monitor/alarmstatus.h"
+#include "monitor/cmonitor.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "rsthread.h"
+#include "transport/rsthread.h"
 
-#include "cmonitor.h"
-#include "logcategories.h"
-#include "serialsettings.h"
+#include "monitor/cmonitor.h"
+#include "transport/logcategories.h"
+#include "transport/serialsettings.h"
 
 #include <QCoreApplication>
 #include <QMetaMethod>

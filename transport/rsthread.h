@@ -1,10 +1,10 @@
 #ifndef RSTHREAD_H
 #define RSTHREAD_H
 
-#include "exchange.h"
-#include "monitorlist.h"
-#include "rscmd.h"
-#include "serialsettings.h"
+#include "transport/exchange.h"
+#include "transport/monitorlist.h"
+#include "protocol/rscmd.h"
+#include "transport/serialsettings.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "serialsettings.h"
+#include "transport/serialsettings.h"
 
-#include "settingsfile.h"
+#include "monitor/settingsfile.h"
 
 #include <QSettings>
 

@@ -1,10 +1,10 @@
 // The detail window without a bus: what each tab shows for a record, when
 // the tabs are usable, and which updates it follows.
-#include "alarmstatus.h"
-#include "iniworkdir.h"
-#include "mwindow.h"
-#include "robox.h"
-#include "widgetlookup.h"
+#include "monitor/alarmstatus.h"
+#include "tests/options/iniworkdir.h"
+#include "detail/mwindow.h"
+#include "detail/robox.h"
+#include "tests/detail/widgetlookup.h"
 
 #include <QtTest>
 #include <QtWidgets>

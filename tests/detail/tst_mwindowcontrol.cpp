@@ -1,9 +1,9 @@
 // The Control tab against a real supervisor on the simulated bus: every key
 // button and "Set" must put the right frame on the line for the shown
 // monitor, and the Power button must follow what the monitor reports.
-#include "mwindow.h"
-#include "supervisionfixture.h"
-#include "widgetlookup.h"
+#include "detail/mwindow.h"
+#include "tests/supervision/supervisionfixture.h"
+#include "tests/detail/widgetlookup.h"
 
 #include <QtTest>
 #include <QtWidgets>

@@ -1,7 +1,7 @@
 // The read-only indicator: the operator cannot toggle it, the program can.
 // Every gesture is also tried on a plain check box, which must toggle, so
 // that a gesture that never reached the widget cannot pass for "ignored".
-#include "robox.h"
+#include "detail/robox.h"
 
 #include <QtTest>
 #include <QtWidgets>

@@ -1,11 +1,11 @@
 // Saving and restoring icon positions: the exact bytes of poslist.pon,
 // damaged or missing files that must change nothing and cost nothing, and
 // places restored while the view is hidden. And the icon as drawn.
-#include "alarmstatus.h"
-#include "mcontroller.h"
-#include "miconview.h"
-#include "monitormodel.h"
-#include "rsthread.h"
+#include "monitor/alarmstatus.h"
+#include "supervision/mcontroller.h"
+#include "iconview/miconview.h"
+#include "monitor/model/monitormodel.h"
+#include "transport/rsthread.h"
 
 #include <QtTest>
 #include <QtWidgets>

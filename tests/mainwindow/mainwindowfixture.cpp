@@ -1,9 +1,9 @@
-#include "mainwindowfixture.h"
+#include "tests/mainwindow/mainwindowfixture.h"
 
-#include "cmonitor.h"
-#include "mcontroller.h"
-#include "miconview.h"
-#include "mwindow.h"
+#include "monitor/cmonitor.h"
+#include "supervision/mcontroller.h"
+#include "iconview/miconview.h"
+#include "detail/mwindow.h"
 
 #include <QAbstractButton>
 #include <QAction>

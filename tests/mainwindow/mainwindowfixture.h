@@ -1,8 +1,8 @@
 #ifndef MAINWINDOWFIXTURE_H
 #define MAINWINDOWFIXTURE_H
 
-#include "mainwindow.h"
-#include "simbus.h"
+#include "mainwindow/mainwindow.h"
+#include "tools/sim/simbus.h"
 
 #include <QMessageBox>
 #include <QStringList>

@@ -6,9 +6,9 @@
 // and the separate "silent" run checks the window stays quiet. The "restart"
 // run starts a server of its own, which it may stop and start again without
 // disturbing the tests that share the other one.
-#include "mainwindowfixture.h"
+#include "tests/mainwindow/mainwindowfixture.h"
 
-#include "mcontroller.h"
+#include "supervision/mcontroller.h"
 
 #include <QtTest>
 

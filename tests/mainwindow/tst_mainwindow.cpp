@@ -1,15 +1,15 @@
 // The main window as an operator meets it: actions, menus and tool bars, the
 // two views and the dock, removal, the search dialog, the quit question and
 // the window state that survives a restart.
-#include "mainwindowfixture.h"
+#include "tests/mainwindow/mainwindowfixture.h"
 
-#include "cmonitor.h"
-#include "modalwatcher.h"
-#include "mcontroller.h"
-#include "miconview.h"
-#include "monitormodel.h"
-#include "mwindow.h"
-#include "rsthread.h"
+#include "monitor/cmonitor.h"
+#include "tests/options/modalwatcher.h"
+#include "supervision/mcontroller.h"
+#include "iconview/miconview.h"
+#include "monitor/model/monitormodel.h"
+#include "detail/mwindow.h"
+#include "transport/rsthread.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
 #ifndef INIWORKDIR_H
 #define INIWORKDIR_H
 
-#include "settingsfile.h"
+#include "monitor/settingsfile.h"
 
 #include <QDir>
 #include <QFile>

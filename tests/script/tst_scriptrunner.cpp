@@ -1,9 +1,9 @@
 // The test script runner against a real supervisor on the simulated bus:
 // what reaches the bus, when, and what the operator sees.
-#include "controlkeys.h"
-#include "modalwatcher.h"
-#include "scriptrunner.h"
-#include "supervisionfixture.h"
+#include "protocol/controlkeys.h"
+#include "tests/options/modalwatcher.h"
+#include "script/scriptrunner.h"
+#include "tests/supervision/supervisionfixture.h"
 
 #include <QtTest>
 #include <QtWidgets>

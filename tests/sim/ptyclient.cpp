@@ -1,4 +1,4 @@
-#include "ptyclient.h"
+#include "tests/sim/ptyclient.h"
 
 #include <cerrno>
 #include <fcntl.h>

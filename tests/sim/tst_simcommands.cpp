@@ -1,9 +1,9 @@
 // The command language of scenario files and standard input.
 
-#include "simbus.h"
-#include "simcommand.h"
-#include "simfault.h"
-#include "simscenario.h"
+#include "tools/sim/simbus.h"
+#include "tools/sim/simcommand.h"
+#include "tools/sim/simfault.h"
+#include "tools/sim/simscenario.h"
 
 #include <QtTest>
 

@@ -1,5 +1,5 @@
 // kelvaro-sim as operators and scripts run it.
-#include "ptyclient.h"
+#include "tests/sim/ptyclient.h"
 
 #include <QtTest>
 

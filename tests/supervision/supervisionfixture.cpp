@@ -1,4 +1,4 @@
-#include "supervisionfixture.h"
+#include "tests/supervision/supervisionfixture.h"
 
 #include <QFile>
 #include <QRegularExpression>

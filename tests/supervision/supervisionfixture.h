@@ -1,10 +1,10 @@
 #ifndef SUPERVISIONFIXTURE_H
 #define SUPERVISIONFIXTURE_H
 
-#include "cmonitor.h"
-#include "mcontroller.h"
-#include "monitormodel.h"
-#include "simbus.h"
+#include "monitor/cmonitor.h"
+#include "supervision/mcontroller.h"
+#include "monitor/model/monitormodel.h"
+#include "tools/sim/simbus.h"
 
 #include <QDir>
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
 // The rotating event log: file names, line format, rotation by size, and
 // what happens when the directory cannot be written.
-#include "eventlog.h"
+#include "supervision/eventlog.h"
 
 #include <QtTest>
 

@@ -1,10 +1,10 @@
 // The serial link under supervision, end to end through the pseudo-terminal:
 // a device that vanishes and returns, a bus that falls silent, and what the
 // operator and the event log are told.
-#include "supervisionfixture.h"
+#include "tests/supervision/supervisionfixture.h"
 
-#include "controlkeys.h"
-#include "rsthread.h"
+#include "protocol/controlkeys.h"
+#include "transport/rsthread.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
 // The table model in step with the monitor list while monitors are found,
 // change, are removed and a new search resets all.
-#include "supervisionfixture.h"
+#include "tests/supervision/supervisionfixture.h"
 
-#include "alarmstatus.h"
+#include "monitor/alarmstatus.h"
 
 #include <QSortFilterProxyModel>
 #include <QtTest>

@@ -1,10 +1,10 @@
 // The supervisor end to end on a simulated bus: searches, follow-up queries,
 // alarms, zombies, removal, and what the event log says about them.
-#include "supervisionfixture.h"
+#include "tests/supervision/supervisionfixture.h"
 
-#include "alarmstatus.h"
-#include "querycmd.h"
-#include "rsthread.h"
+#include "monitor/alarmstatus.h"
+#include "protocol/querycmd.h"
+#include "transport/rsthread.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
-#include "transportrig.h"
+#include "tests/transport/transportrig.h"
 
-#include "rscmd.h"
-#include "serialsettings.h"
-#include "settingsfile.h"
+#include "protocol/rscmd.h"
+#include "transport/serialsettings.h"
+#include "monitor/settingsfile.h"
 
 #include <QDir>
 #include <QSettings>

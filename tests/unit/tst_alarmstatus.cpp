@@ -1,7 +1,7 @@
 // Alarm tests, status code, colour, text and image under the operator's
 // alarm options, written to a real mc422.ini in a temporary working directory.
-#include "alarmstatus.h"
-#include "cmonitor.h"
+#include "monitor/alarmstatus.h"
+#include "monitor/cmonitor.h"
 
 #include <QtTest>
 

@@ -1,5 +1,5 @@
 // The monitor record, its code tables and the version-text rule.
-#include "cmonitor.h"
+#include "monitor/cmonitor.h"
 
 #include <QtTest>
 

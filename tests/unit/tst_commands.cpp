@@ -1,15 +1,15 @@
 // Request frames and reply rules of every command kind, as known-answer
 // tables: the bytes a monitor sees and what its replies do to the record.
-#include "alarmcmd.h"
-#include "cmonitor.h"
-#include "commandnames.h"
-#include "controlcmd.h"
-#include "controlkeys.h"
-#include "protocmd.h"
-#include "querycmd.h"
-#include "rscmd.h"
-#include "umdcmd.h"
-#include "updatecmd.h"
+#include "protocol/alarmcmd.h"
+#include "monitor/cmonitor.h"
+#include "protocol/commandnames.h"
+#include "protocol/controlcmd.h"
+#include "protocol/controlkeys.h"
+#include "protocol/protocmd.h"
+#include "protocol/querycmd.h"
+#include "protocol/rscmd.h"
+#include "protocol/umdcmd.h"
+#include "protocol/updatecmd.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
 // Start-up's translation lookup: the base name cut from the executable's path,
 // and catalogues found by the full locale, by language only, or not at all.
-#include "translations.h"
+#include "app/translations.h"
 
 #include <QtTest>
 

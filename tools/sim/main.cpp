@@ -1,10 +1,10 @@
 // kelvaro-sim: a bus of simulated monitors on a pseudo-terminal, for trying
 // the controller, training and reproducing field problems without hardware.
 
-#include "simbus.h"
-#include "simcommand.h"
-#include "simdemo.h"
-#include "simscenario.h"
+#include "tools/sim/simbus.h"
+#include "tools/sim/simcommand.h"
+#include "tools/sim/simdemo.h"
+#include "tools/sim/simscenario.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "simbus.h"
+#include "tools/sim/simbus.h"
 
-#include "simcommand.h"
-#include "simpty.h"
+#include "tools/sim/simcommand.h"
+#include "tools/sim/simpty.h"
 
 #include <algorithm>
 #include <cerrno>

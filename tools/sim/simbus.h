@@ -1,12 +1,12 @@
 #ifndef SIMBUS_H
 #define SIMBUS_H
 
-#include "simfault.h"
-#include "simframer.h"
-#include "simmonitor.h"
-#include "simmonitorstate.h"
-#include "simtraceentry.h"
-#include "simwire.h"
+#include "tools/sim/simfault.h"
+#include "tools/sim/simframer.h"
+#include "tools/sim/simmonitor.h"
+#include "tools/sim/simmonitorstate.h"
+#include "tools/sim/simtraceentry.h"
+#include "tools/sim/simwire.h"
 
 #include <QByteArray>
 #include <QList>

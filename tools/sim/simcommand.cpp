@@ -1,4 +1,4 @@
-#include "simcommand.h"
+#include "tools/sim/simcommand.h"
 
 #include <QHash>
 

@@ -1,8 +1,8 @@
 #ifndef SIMCOMMAND_H
 #define SIMCOMMAND_H
 
-#include "simfault.h"
-#include "simmonitorstate.h"
+#include "tools/sim/simfault.h"
+#include "tools/sim/simmonitorstate.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "simdemo.h"
+#include "tools/sim/simdemo.h"
 
 QString SimDemo::script()
 {

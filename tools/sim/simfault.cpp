@@ -1,6 +1,6 @@
-#include "simfault.h"
+#include "tools/sim/simfault.h"
 
-#include "simcommand.h"
+#include "tools/sim/simcommand.h"
 
 SimFault::SimFault(Kind kind, int value)
     : kind(kind), value(value)

@@ -1,4 +1,4 @@
-#include "simframer.h"
+#include "tools/sim/simframer.h"
 
 int SimFramer::frameLength(quint8 secondByte)
 {

@@ -1,4 +1,4 @@
-#include "simmonitor.h"
+#include "tools/sim/simmonitor.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #ifndef SIMMONITOR_H
 #define SIMMONITOR_H
 
-#include "simmonitorstate.h"
+#include "tools/sim/simmonitorstate.h"
 
 #include <QByteArray>
 

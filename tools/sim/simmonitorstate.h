@@ -1,7 +1,7 @@
 #ifndef SIMMONITORSTATE_H
 #define SIMMONITORSTATE_H
 
-#include "simfault.h"
+#include "tools/sim/simfault.h"
 
 #include <QByteArray>
 #include <QString>

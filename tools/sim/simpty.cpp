@@ -1,4 +1,4 @@
-#include "simpty.h"
+#include "tools/sim/simpty.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,7 +1,7 @@
-#include "simscenario.h"
+#include "tools/sim/simscenario.h"
 
-#include "simbus.h"
-#include "simcommand.h"
+#include "tools/sim/simbus.h"
+#include "tools/sim/simcommand.h"
 
 #include <QFile>
 

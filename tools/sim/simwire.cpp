@@ -1,4 +1,4 @@
-#include "simwire.h"
+#include "tools/sim/simwire.h"
 
 #include <algorithm>
 

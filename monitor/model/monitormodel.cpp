@@ -1,8 +1,8 @@
-#include "monitormodel.h"
+#include "monitor/model/monitormodel.h"
 
-#include "alarmstatus.h"
-#include "cmonitor.h"
-#include "mcontroller.h"
+#include "monitor/alarmstatus.h"
+#include "monitor/cmonitor.h"
+#include "supervision/mcontroller.h"
 
 MonitorModel::MonitorModel(MController *controller, QObject *parent)
     : QAbstractTableModel(parent), m_controller(controller),

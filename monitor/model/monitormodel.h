@@ -1,7 +1,7 @@
 #ifndef MONITORMODEL_H
 #define MONITORMODEL_H
 
-#include "monitormodelnotifier.h"
+#include "supervision/monitormodelnotifier.h"
 
 #include <QAbstractTableModel>
 
