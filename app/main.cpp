@@ -1,5 +1,5 @@
-#include "mainwindow/mainwindow.h"
 #include "app/translations.h"
+#include "mainwindow/mainwindow.h"
 
 #include <QApplication>
 #include <QLocale>

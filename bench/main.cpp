@@ -3,9 +3,9 @@
 // limit of a paced line (4 bytes of 10 bits per status poll).
 #include "bench/bareloop.h"
 #include "bench/benchresult.h"
-#include "transport/serialsettings.h"
 #include "bench/simprocess.h"
 #include "bench/workerrun.h"
+#include "transport/serialsettings.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

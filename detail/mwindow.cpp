@@ -1,9 +1,9 @@
 #include "detail/mwindow.h"
 
+#include "detail/robox.h"
 #include "monitor/alarmstatus.h"
 #include "protocol/controlkeys.h"
 #include "supervision/mcontroller.h"
-#include "detail/robox.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -1,9 +1,9 @@
 #include "iconview/miconview.h"
 
-#include "monitor/cmonitor.h"
 #include "iconview/fittedicondelegate.h"
-#include "supervision/mcontroller.h"
+#include "monitor/cmonitor.h"
 #include "monitor/model/monitormodel.h"
+#include "supervision/mcontroller.h"
 
 #include <QDataStream>
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "options/optiondlg.h"
 
 #include "monitor/alarmsettings.h"
-#include "supervision/eventlog.h"
 #include "monitor/settingsfile.h"
+#include "supervision/eventlog.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,16 +1,16 @@
 #include "supervision/mcontroller.h"
 
-#include "protocol/alarmcmd.h"
 #include "monitor/alarmstatus.h"
+#include "protocol/alarmcmd.h"
 #include "protocol/commandnames.h"
 #include "protocol/controlcmd.h"
-#include "transport/logcategories.h"
-#include "supervision/monitormodelnotifier.h"
 #include "protocol/querycmd.h"
 #include "protocol/rscmd.h"
-#include "transport/rsthread.h"
 #include "protocol/umdcmd.h"
 #include "protocol/updatecmd.h"
+#include "supervision/monitormodelnotifier.h"
+#include "transport/logcategories.h"
+#include "transport/rsthread.h"
 
 #include <QMetaMethod>
 #include <QTimer>

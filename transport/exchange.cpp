@@ -1,7 +1,7 @@
 #include "transport/exchange.h"
 
-#include "transport/logcategories.h"
 #include "protocol/rscmd.h"
+#include "transport/logcategories.h"
 #include "transport/serialsettings.h"
 
 #include <QSerialPort>

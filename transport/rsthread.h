@@ -1,9 +1,9 @@
 #ifndef RSTHREAD_H
 #define RSTHREAD_H
 
+#include "protocol/rscmd.h"
 #include "transport/exchange.h"
 #include "transport/monitorlist.h"
-#include "protocol/rscmd.h"
 #include "transport/serialsettings.h"
 
 #include <QList>

@@ -1,10 +1,10 @@
 // The detail window without a bus: what each tab shows for a record, when
 // the tabs are usable, and which updates it follows.
-#include "monitor/alarmstatus.h"
-#include "tests/options/iniworkdir.h"
 #include "detail/mwindow.h"
 #include "detail/robox.h"
+#include "monitor/alarmstatus.h"
 #include "tests/detail/widgetlookup.h"
+#include "tests/options/iniworkdir.h"
 
 #include <QtTest>
 #include <QtWidgets>

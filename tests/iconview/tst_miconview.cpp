@@ -1,10 +1,10 @@
 // Saving and restoring icon positions: the exact bytes of poslist.pon,
 // damaged or missing files that must change nothing and cost nothing, and
 // places restored while the view is hidden. And the icon as drawn.
-#include "monitor/alarmstatus.h"
-#include "supervision/mcontroller.h"
 #include "iconview/miconview.h"
+#include "monitor/alarmstatus.h"
 #include "monitor/model/monitormodel.h"
+#include "supervision/mcontroller.h"
 #include "transport/rsthread.h"
 
 #include <QtTest>

@@ -1,9 +1,9 @@
 #include "tests/mainwindow/mainwindowfixture.h"
 
+#include "detail/mwindow.h"
+#include "iconview/miconview.h"
 #include "monitor/cmonitor.h"
 #include "supervision/mcontroller.h"
-#include "iconview/miconview.h"
-#include "detail/mwindow.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -3,12 +3,12 @@
 // the window state that survives a restart.
 #include "tests/mainwindow/mainwindowfixture.h"
 
-#include "monitor/cmonitor.h"
-#include "tests/options/modalwatcher.h"
-#include "supervision/mcontroller.h"
-#include "iconview/miconview.h"
-#include "monitor/model/monitormodel.h"
 #include "detail/mwindow.h"
+#include "iconview/miconview.h"
+#include "monitor/cmonitor.h"
+#include "monitor/model/monitormodel.h"
+#include "supervision/mcontroller.h"
+#include "tests/options/modalwatcher.h"
 #include "transport/rsthread.h"
 
 #include <QtTest>

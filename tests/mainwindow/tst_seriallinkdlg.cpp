@@ -1,8 +1,8 @@
 // The serial link dialog on a real mc422.ini in a temporary working
 // directory, run the way the main window runs it.
+#include "mainwindow/seriallinkdlg.h"
 #include "tests/options/iniworkdir.h"
 #include "tests/options/modalwatcher.h"
-#include "mainwindow/seriallinkdlg.h"
 
 #include <QSerialPortInfo>
 #include <QtTest>

@@ -1,8 +1,8 @@
 // The options dialog on a real mc422.ini in a temporary working directory:
 // what it shows, what OK writes and that Cancel writes nothing.
+#include "options/optiondlg.h"
 #include "tests/options/iniworkdir.h"
 #include "tests/options/modalwatcher.h"
-#include "options/optiondlg.h"
 
 #include <QtTest>
 #include <QtWidgets>

@@ -1,8 +1,8 @@
 // The test script runner against a real supervisor on the simulated bus:
 // what reaches the bus, when, and what the operator sees.
 #include "protocol/controlkeys.h"
-#include "tests/options/modalwatcher.h"
 #include "script/scriptrunner.h"
+#include "tests/options/modalwatcher.h"
 #include "tests/supervision/supervisionfixture.h"
 
 #include <QtTest>

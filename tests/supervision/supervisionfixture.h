@@ -2,8 +2,8 @@
 #define SUPERVISIONFIXTURE_H
 
 #include "monitor/cmonitor.h"
-#include "supervision/mcontroller.h"
 #include "monitor/model/monitormodel.h"
+#include "supervision/mcontroller.h"
 #include "tools/sim/simbus.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "tests/transport/transportrig.h"
 
+#include "monitor/settingsfile.h"
 #include "protocol/rscmd.h"
 #include "transport/serialsettings.h"
-#include "monitor/settingsfile.h"
 
 #include <QDir>
 #include <QSettings>

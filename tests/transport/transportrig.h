@@ -1,8 +1,8 @@
 #ifndef TRANSPORTRIG_H
 #define TRANSPORTRIG_H
 
-#include "transport/rsthread.h"
 #include "tools/sim/simbus.h"
+#include "transport/rsthread.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>

@@ -2,15 +2,15 @@
 // settings it opens the port with, its life cycle, the search, the order of
 // search, queue and polls, replies that arrive damaged, late or in pieces,
 // frames that expect no reply, the idle worker and a vanished device.
-#include "protocol/alarmcmd.h"
 #include "monitor/cmonitor.h"
+#include "monitor/settingsfile.h"
+#include "protocol/alarmcmd.h"
 #include "protocol/controlcmd.h"
 #include "protocol/controlkeys.h"
 #include "protocol/querycmd.h"
-#include "transport/serialsettings.h"
-#include "monitor/settingsfile.h"
-#include "tests/transport/transportrig.h"
 #include "protocol/umdcmd.h"
+#include "tests/transport/transportrig.h"
+#include "transport/serialsettings.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
 // Request frames and reply rules of every command kind, as known-answer
 // tables: the bytes a monitor sees and what its replies do to the record.
-#include "protocol/alarmcmd.h"
 #include "monitor/cmonitor.h"
+#include "protocol/alarmcmd.h"
 #include "protocol/commandnames.h"
 #include "protocol/controlcmd.h"
 #include "protocol/controlkeys.h"
