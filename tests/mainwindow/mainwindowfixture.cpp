@@ -4,6 +4,7 @@
 #include "iconview/miconview.h"
 #include "monitor/cmonitor.h"
 #include "supervision/mcontroller.h"
+#include "tests/support/buslink.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -44,12 +45,8 @@ void MainWindowFixture::writeSettings(const QString &extra, int timeoutMs)
 
 QString MainWindowFixture::linkBus()
 {
-    const QString link = dir.filePath(QStringLiteral("bus"));
-    QString error;
-    if (!bus.setLinkPath(link, &error))
-        qFatal("link: %s", qPrintable(error));
-    portPath = link;
-    return link;
+    portPath = ::linkBus(bus, dir.path());
+    return portPath;
 }
 
 QByteArray MainWindowFixture::settingsBytes() const

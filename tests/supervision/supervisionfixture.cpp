@@ -1,5 +1,7 @@
 #include "tests/supervision/supervisionfixture.h"
 
+#include "tests/support/buslink.h"
+
 #include <QFile>
 #include <QRegularExpression>
 #include <QTest>
@@ -34,12 +36,8 @@ void SupervisionFixture::writeSettings(const QString &extra, int timeoutMs)
 
 QString SupervisionFixture::linkBus()
 {
-    const QString link = dir.filePath(QStringLiteral("bus"));
-    QString error;
-    if (!bus.setLinkPath(link, &error))
-        qFatal("link: %s", qPrintable(error));
-    portPath = link;
-    return link;
+    portPath = ::linkBus(bus, dir.path());
+    return portPath;
 }
 
 void SupervisionFixture::createController()

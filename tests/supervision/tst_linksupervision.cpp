@@ -4,21 +4,12 @@
 #include "tests/supervision/supervisionfixture.h"
 
 #include "protocol/controlkeys.h"
+#include "tests/support/cpuclock.h"
 #include "transport/rsthread.h"
 
 #include <QtTest>
 
-#include <sys/resource.h>
-
 namespace {
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec
-        + usage.ru_stime.tv_usec / 1e6;
-}
 
 // Each listed monitor as "address:state:serial number", in list order.
 QStringList monitors(const MController &controller)

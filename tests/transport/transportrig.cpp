@@ -9,7 +9,6 @@
 #include <QTest>
 
 #include <mutex>
-#include <sys/resource.h>
 
 Rig::Rig(const QList<int> &monitors, int totalTimeoutMs)
     : m_previousDir(QDir::currentPath())
@@ -97,13 +96,6 @@ QList<int> range(int first, int last)
     for (int i = first; i <= last; ++i)
         list << i;
     return list;
-}
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 double msBetween(SimBus::Clock::time_point a, SimBus::Clock::time_point b)

@@ -1,6 +1,7 @@
 #ifndef TRANSPORTRIG_H
 #define TRANSPORTRIG_H
 
+#include "tests/support/cpuclock.h"
 #include "tools/sim/simbus.h"
 #include "transport/rsthread.h"
 
@@ -48,7 +49,6 @@ private:
 };
 
 QList<int> range(int first, int last);
-double cpuSeconds(); // used by this process so far, user and system
 double msBetween(SimBus::Clock::time_point a, SimBus::Clock::time_point b);
 QByteArray echoFrame(int address);
 

@@ -9,6 +9,7 @@
 #include "protocol/controlkeys.h"
 #include "protocol/querycmd.h"
 #include "protocol/umdcmd.h"
+#include "tests/support/buslink.h"
 #include "tests/transport/transportrig.h"
 #include "transport/serialsettings.h"
 
@@ -619,8 +620,7 @@ void TestTransport::lostPortReconnects()
 {
     Rig rig({5, 6}, 500);
     QVERIFY(rig.valid);
-    const QString link = QDir::current().filePath(QStringLiteral("bus"));
-    QVERIFY(rig.bus.setLinkPath(link));
+    const QString link = linkBus(rig.bus, QDir::currentPath());
     Rig::writeSetting(SerialSettings::PortKey, link);
     rig.thread.addMonitor(new CMonitor(5));
     rig.thread.addMonitor(new CMonitor(6));
