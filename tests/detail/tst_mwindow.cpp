@@ -3,8 +3,8 @@
 #include "detail/mwindow.h"
 #include "detail/robox.h"
 #include "monitor/alarmstatus.h"
-#include "tests/detail/widgetlookup.h"
-#include "tests/options/iniworkdir.h"
+#include "tests/support/widgetlookup.h"
+#include "tests/support/workdir.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -72,7 +72,7 @@ class TestMWindow : public QObject
     }
     void show(CMonitor m) { window->setMonitor(&m); }
 
-    IniWorkDir work;
+    WorkDir work;
     std::unique_ptr<MWindow> window;
 
 private slots:

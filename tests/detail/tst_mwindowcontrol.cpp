@@ -2,8 +2,8 @@
 // button and "Set" must put the right frame on the line for the shown
 // monitor, and the Power button must follow what the monitor reports.
 #include "detail/mwindow.h"
-#include "tests/detail/widgetlookup.h"
-#include "tests/supervision/supervisionfixture.h"
+#include "tests/support/widgetlookup.h"
+#include "tests/support/supervisionfixture.h"
 
 #include <QtTest>
 #include <QtWidgets>

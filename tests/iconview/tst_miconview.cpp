@@ -5,6 +5,7 @@
 #include "monitor/alarmstatus.h"
 #include "monitor/model/monitormodel.h"
 #include "supervision/mcontroller.h"
+#include "tests/support/workdir.h"
 #include "transport/rsthread.h"
 
 #include <QtTest>
@@ -77,7 +78,7 @@ class TestMIconView : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir dir;
+    WorkDir dir;
     std::unique_ptr<MController> controller;
     std::unique_ptr<MonitorModel> model;
     std::unique_ptr<PlacingView> view;
@@ -113,7 +114,7 @@ class TestMIconView : public QObject
     }
 
 private slots:
-    void initTestCase() { QVERIFY(dir.isValid() && QDir::setCurrent(dir.path())); }
+    void initTestCase() { QVERIFY(dir.isValid()); }
     void init()
     {
         QFile::remove(MIconView::positionFilePath());

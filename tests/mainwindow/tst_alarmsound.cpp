@@ -6,7 +6,7 @@
 // and the separate "silent" run checks the window stays quiet. The "restart"
 // run starts a server of its own, which it may stop and start again without
 // disturbing the tests that share the other one.
-#include "tests/mainwindow/mainwindowfixture.h"
+#include "tests/support/mainwindowfixture.h"
 
 #include "supervision/mcontroller.h"
 

@@ -1,14 +1,14 @@
 // The main window as an operator meets it: actions, menus and tool bars, the
 // two views and the dock, removal, the search dialog, the quit question and
 // the window state that survives a restart.
-#include "tests/mainwindow/mainwindowfixture.h"
+#include "tests/support/mainwindowfixture.h"
 
 #include "detail/mwindow.h"
 #include "iconview/miconview.h"
 #include "monitor/cmonitor.h"
 #include "monitor/model/monitormodel.h"
 #include "supervision/mcontroller.h"
-#include "tests/options/modalwatcher.h"
+#include "tests/support/modalwatcher.h"
 #include "transport/rsthread.h"
 
 #include <QtTest>

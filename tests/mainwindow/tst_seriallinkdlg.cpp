@@ -1,8 +1,8 @@
 // The serial link dialog on a real mc422.ini in a temporary working
 // directory, run the way the main window runs it.
 #include "mainwindow/seriallinkdlg.h"
-#include "tests/options/iniworkdir.h"
-#include "tests/options/modalwatcher.h"
+#include "tests/support/workdir.h"
+#include "tests/support/modalwatcher.h"
 
 #include <QSerialPortInfo>
 #include <QtTest>
@@ -56,7 +56,7 @@ class TestSerialLinkDlg : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<IniWorkDir> work;
+    std::unique_ptr<WorkDir> work;
 
     // Runs configure() the way the main window does; act gets the dialog
     // once it shows and presses a button itself.
@@ -86,7 +86,7 @@ private slots:
     void init()
     {
         work.reset(); // the old one's destructor changes directory back
-        work = std::make_unique<IniWorkDir>();
+        work = std::make_unique<WorkDir>();
         QVERIFY(work->isValid());
     }
 

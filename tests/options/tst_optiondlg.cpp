@@ -1,8 +1,8 @@
 // The options dialog on a real mc422.ini in a temporary working directory:
 // what it shows, what OK writes and that Cancel writes nothing.
 #include "options/optiondlg.h"
-#include "tests/options/iniworkdir.h"
-#include "tests/options/modalwatcher.h"
+#include "tests/support/workdir.h"
+#include "tests/support/modalwatcher.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -50,7 +50,7 @@ class TestOptionDlg : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<IniWorkDir> work;
+    std::unique_ptr<WorkDir> work;
 
     // Runs the dialog modally; act gets it once it shows and ends it.
     int exec(const std::function<void(OptionDlg *)> &act)
@@ -71,7 +71,7 @@ private slots:
     void init()
     {
         work.reset(); // the old one's destructor changes directory back
-        work = std::make_unique<IniWorkDir>();
+        work = std::make_unique<WorkDir>();
         QVERIFY(work->isValid());
     }
 

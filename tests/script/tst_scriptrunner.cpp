@@ -2,8 +2,8 @@
 // what reaches the bus, when, and what the operator sees.
 #include "protocol/controlkeys.h"
 #include "script/scriptrunner.h"
-#include "tests/options/modalwatcher.h"
-#include "tests/supervision/supervisionfixture.h"
+#include "tests/support/modalwatcher.h"
+#include "tests/support/supervisionfixture.h"
 
 #include <QtTest>
 #include <QtWidgets>

@@ -1,6 +1,7 @@
 // The rotating event log: file names, line format, rotation by size, and
 // what happens when the directory cannot be written.
 #include "supervision/eventlog.h"
+#include "tests/support/workdir.h"
 
 #include <QtTest>
 
@@ -52,20 +53,17 @@ private slots:
 private:
     void writeSettings(const QString &ini);
 
-    std::unique_ptr<QTemporaryDir> dir;
-    QString previousDir;
+    std::unique_ptr<WorkDir> dir;
 };
 
 void TestEventLog::init()
 {
-    dir = std::make_unique<QTemporaryDir>();
-    previousDir = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir->path()));
+    dir = std::make_unique<WorkDir>();
+    QVERIFY(dir->isValid());
 }
 
 void TestEventLog::cleanup()
 {
-    QDir::setCurrent(previousDir);
     dir.reset();
 }
 

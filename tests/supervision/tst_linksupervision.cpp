@@ -1,7 +1,7 @@
 // The serial link under supervision, end to end through the pseudo-terminal:
 // a device that vanishes and returns, a bus that falls silent, and what the
 // operator and the event log are told.
-#include "tests/supervision/supervisionfixture.h"
+#include "tests/support/supervisionfixture.h"
 
 #include "protocol/controlkeys.h"
 #include "tests/support/cpuclock.h"

@@ -1,6 +1,6 @@
 // The supervisor end to end on a simulated bus: searches, follow-up queries,
 // alarms, zombies, removal, and what the event log says about them.
-#include "tests/supervision/supervisionfixture.h"
+#include "tests/support/supervisionfixture.h"
 
 #include "monitor/alarmstatus.h"
 #include "protocol/querycmd.h"

@@ -10,7 +10,7 @@
 #include "protocol/querycmd.h"
 #include "protocol/umdcmd.h"
 #include "tests/support/buslink.h"
-#include "tests/transport/transportrig.h"
+#include "tests/support/transportrig.h"
 #include "transport/serialsettings.h"
 
 #include <QtTest>

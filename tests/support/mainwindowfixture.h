@@ -2,11 +2,11 @@
 #define MAINWINDOWFIXTURE_H
 
 #include "mainwindow/mainwindow.h"
+#include "tests/support/workdir.h"
 #include "tools/sim/simbus.h"
 
 #include <QMessageBox>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include <functional>
 #include <memory>
@@ -52,11 +52,10 @@ public:
     static void answerMessageBox(QMessageBox::StandardButton button, QString *seen = nullptr);
 
     SimBus bus;
-    QTemporaryDir dir;
+    WorkDir dir;
     std::unique_ptr<MainWindow> window;
 
 private:
-    QString previousDir;
     QString portPath; // empty: the device itself
 };
 

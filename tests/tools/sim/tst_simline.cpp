@@ -1,7 +1,7 @@
 // The simulated bus as a controller sees it through the pseudo-terminal: the
 // monitors' answers and behaviour, framing, the trace, each fault, the device
 // vanishing and coming back, and wire time.
-#include "tests/sim/ptyclient.h"
+#include "tests/support/ptyclient.h"
 #include "tools/sim/simbus.h"
 
 #include <QtTest>

@@ -2,6 +2,7 @@
 // alarm options, written to a real mc422.ini in a temporary working directory.
 #include "monitor/alarmstatus.h"
 #include "monitor/cmonitor.h"
+#include "tests/support/workdir.h"
 
 #include <QtTest>
 
@@ -43,7 +44,6 @@ class TestAlarmStatus : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanupTestCase();
     void status_data();
     void status();
     void statusImage_data();
@@ -54,25 +54,17 @@ private slots:
 private:
     void writeAlarmSettings(const QString &ini);
 
-    QTemporaryDir workDir;
-    QString previousDir;
+    WorkDir workDir;
 };
 
 void TestAlarmStatus::initTestCase()
 {
     QVERIFY(workDir.isValid());
-    previousDir = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(workDir.path()));
 }
 
 void TestAlarmStatus::init()
 {
     QFile::remove(QStringLiteral("mc422.ini"));
-}
-
-void TestAlarmStatus::cleanupTestCase()
-{
-    QDir::setCurrent(previousDir);
 }
 
 void TestAlarmStatus::writeAlarmSettings(const QString &ini)

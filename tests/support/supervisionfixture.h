@@ -4,12 +4,12 @@
 #include "monitor/cmonitor.h"
 #include "monitor/model/monitormodel.h"
 #include "supervision/mcontroller.h"
+#include "tests/support/workdir.h"
 #include "tools/sim/simbus.h"
 
 #include <QDir>
 #include <QSignalSpy>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include <memory>
 
@@ -51,12 +51,11 @@ public:
     QStringList logFiles() const;
 
     SimBus bus;
-    QTemporaryDir dir;
+    WorkDir dir;
     std::unique_ptr<MController> controller;
     std::unique_ptr<MonitorModel> model;
 
 private:
-    QString previousDir;
     QString portPath; // empty: the device itself
     int marked = 0;
 };

@@ -1,4 +1,4 @@
-#include "tests/supervision/supervisionfixture.h"
+#include "tests/support/supervisionfixture.h"
 
 #include "tests/support/buslink.h"
 
@@ -10,8 +10,6 @@
 
 SupervisionFixture::SupervisionFixture()
 {
-    previousDir = QDir::currentPath();
-    QDir::setCurrent(dir.path());
     QString error;
     if (!bus.start(&error))
         qFatal("simulated bus: %s", qPrintable(error));
@@ -21,12 +19,11 @@ SupervisionFixture::~SupervisionFixture()
 {
     destroyController();
     bus.stop();
-    QDir::setCurrent(previousDir);
 }
 
 void SupervisionFixture::writeSettings(const QString &extra, int timeoutMs)
 {
-    QFile ini(dir.filePath(QStringLiteral("mc422.ini")));
+    QFile ini(dir.iniPath());
     if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate))
         qFatal("cannot write mc422.ini");
     ini.write(QStringLiteral("[serial]\nport=%1\ntotaltimeout=%2\n%3\n")

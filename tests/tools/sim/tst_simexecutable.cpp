@@ -1,5 +1,5 @@
 // kelvaro-sim as operators and scripts run it.
-#include "tests/sim/ptyclient.h"
+#include "tests/support/ptyclient.h"
 
 #include <QtTest>
 

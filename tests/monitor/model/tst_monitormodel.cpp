@@ -1,6 +1,6 @@
 // The table model in step with the monitor list while monitors are found,
 // change, are removed and a new search resets all.
-#include "tests/supervision/supervisionfixture.h"
+#include "tests/support/supervisionfixture.h"
 
 #include "monitor/alarmstatus.h"
 

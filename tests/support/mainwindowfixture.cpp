@@ -1,4 +1,4 @@
-#include "tests/mainwindow/mainwindowfixture.h"
+#include "tests/support/mainwindowfixture.h"
 
 #include "detail/mwindow.h"
 #include "iconview/miconview.h"
@@ -18,8 +18,6 @@
 
 MainWindowFixture::MainWindowFixture()
 {
-    previousDir = QDir::currentPath();
-    QDir::setCurrent(dir.path());
     QString error;
     if (!bus.start(&error))
         qFatal("simulated bus: %s", qPrintable(error));
@@ -29,12 +27,11 @@ MainWindowFixture::~MainWindowFixture()
 {
     destroyWindow();
     bus.stop();
-    QDir::setCurrent(previousDir);
 }
 
 void MainWindowFixture::writeSettings(const QString &extra, int timeoutMs)
 {
-    QFile ini(dir.filePath(QStringLiteral("mc422.ini")));
+    QFile ini(dir.iniPath());
     if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate))
         qFatal("cannot write mc422.ini");
     // Top-level keys must come before the first group.
@@ -51,8 +48,7 @@ QString MainWindowFixture::linkBus()
 
 QByteArray MainWindowFixture::settingsBytes() const
 {
-    QFile ini(dir.filePath(QStringLiteral("mc422.ini")));
-    return ini.open(QIODevice::ReadOnly) ? ini.readAll() : QByteArray();
+    return dir.readIni();
 }
 
 MainWindow &MainWindowFixture::open()

@@ -1,4 +1,4 @@
-#include "tests/transport/transportrig.h"
+#include "tests/support/transportrig.h"
 
 #include "monitor/settingsfile.h"
 #include "protocol/rscmd.h"
@@ -11,9 +11,8 @@
 #include <mutex>
 
 Rig::Rig(const QList<int> &monitors, int totalTimeoutMs)
-    : m_previousDir(QDir::currentPath())
 {
-    valid = m_dir.isValid() && QDir::setCurrent(m_dir.path()) && bus.start();
+    valid = m_dir.isValid() && bus.start();
     for (int a : monitors)
         valid = bus.addMonitor(quint8(a)) && valid;
     if (totalTimeoutMs >= 0) {
@@ -47,7 +46,6 @@ Rig::~Rig()
     thread.stopBus();
     QCoreApplication::sendPostedEvents();
     bus.stop();
-    QDir::setCurrent(m_previousDir);
 }
 
 void Rig::writeSetting(const char *key, const QVariant &value)

@@ -2,11 +2,11 @@
 #define TRANSPORTRIG_H
 
 #include "tests/support/cpuclock.h"
+#include "tests/support/workdir.h"
 #include "tools/sim/simbus.h"
 #include "transport/rsthread.h"
 
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QVariant>
 
 // One test's world: a working directory of its own (for "mc422.ini"), a
@@ -43,8 +43,7 @@ public:
     QElapsedTimer clock; // started with the rig
 
 private:
-    QTemporaryDir m_dir;
-    QString m_previousDir;
+    WorkDir m_dir;
     QObject m_receiver; // makes the signals arrive queued, in the main thread
 };
 

@@ -1,4 +1,4 @@
-#include "tests/sim/ptyclient.h"
+#include "tests/support/ptyclient.h"
 
 #include <cerrno>
 #include <fcntl.h>
