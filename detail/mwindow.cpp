@@ -207,16 +207,16 @@ void MWindow::createControlTab()
     powerLayout->addWidget(powerButton);
     topRow->addWidget(powerGroup);
     auto *menuGroup = new QGroupBox(tr("Menu"), controlPage);
-    auto *menuGrid = new QGridLayout(menuGroup);
+    new QGridLayout(menuGroup);
     topRow->addWidget(menuGroup);
     page->addLayout(topRow);
 
     auto *inputGroup = new QGroupBox(tr("Input"), controlPage);
-    auto *inputGrid = new QGridLayout(inputGroup);
+    new QGridLayout(inputGroup);
     page->addWidget(inputGroup);
 
     auto *functionGroup = new QGroupBox(tr("Function"), controlPage);
-    auto *functionGrid = new QGridLayout(functionGroup);
+    new QGridLayout(functionGroup);
     page->addWidget(functionGroup);
 
     // Spelled so on purpose: operators' manuals and scripts use this caption.
@@ -224,52 +224,30 @@ void MWindow::createControlTab()
     auto *rotaryGrid = new QGridLayout(rotaryGroup);
     page->addWidget(rotaryGroup);
 
-    // Menu, Up, Down, Enter as a cross.
+    // Where each group's keys go: the box, the row, and the code of the key in
+    // column 0. Menu, Up, Down and Enter form a cross instead.
+    struct Place { QGroupBox *box; int row; int firstCode; };
+    const Place places[] = {
+        {inputGroup, 0, InputBase},         // InputGroup
+        {functionGroup, 0, FunctionBase},   // FunctionGroup
+        {menuGroup, 0, Menu},               // MenuGroup
+        {rotaryGroup, 0, RotaryPushBase},   // PushGroup
+        {rotaryGroup, 1, RotaryCwBase},     // CwGroup
+        {rotaryGroup, 2, RotaryCcwBase},    // CcwGroup
+    };
     static const int menuCells[4][2] = {{1, 0}, {0, 1}, {2, 1}, {1, 2}};
     int n = 0;
     for (const Key &key : keys) {
         if (key.group == PowerGroup)
             continue;
-        QGroupBox *group = nullptr;
-        QGridLayout *grid = nullptr;
-        int row = 0;
-        int column = 0;
-        switch (key.group) {
-        case MenuGroup:
-            group = menuGroup;
-            grid = menuGrid;
-            row = menuCells[key.code - Menu][0];
-            column = menuCells[key.code - Menu][1];
-            break;
-        case InputGroup:
-            group = inputGroup;
-            grid = inputGrid;
-            column = key.code - InputBase;
-            break;
-        case FunctionGroup:
-            group = functionGroup;
-            grid = functionGrid;
-            column = key.code - FunctionBase;
-            break;
-        case PushGroup:
-            group = rotaryGroup;
-            grid = rotaryGrid;
-            column = key.code - RotaryPushBase;
-            break;
-        case CwGroup:
-            group = rotaryGroup;
-            grid = rotaryGrid;
-            row = 1;
-            column = key.code - RotaryCwBase;
-            break;
-        case CcwGroup:
-            group = rotaryGroup;
-            grid = rotaryGrid;
-            row = 2;
-            column = key.code - RotaryCcwBase;
-            break;
-        case PowerGroup:
-            break;
+        const Place &place = places[key.group];
+        QGroupBox *group = place.box;
+        auto *grid = static_cast<QGridLayout *>(group->layout());
+        int row = place.row;
+        int column = key.code - place.firstCode;
+        if (key.group == MenuGroup) {
+            row = menuCells[column][0];
+            column = menuCells[column][1];
         }
         // Key captions are the labels printed on the monitor: not translated.
         Q_ASSERT(n < KeyButtonCount);
@@ -283,7 +261,21 @@ void MWindow::createControlTab()
 
     page->addStretch();
 
-    auto *umdGroup = new QGroupBox(tr("UMD and Tally"), controlPage);
+    page->addWidget(createUmdGroup());
+
+    connect(powerButton, &QPushButton::clicked, this, &MWindow::sendMonitorCmd);
+    for (QPushButton *button : keyButtons)
+        connect(button, &QPushButton::clicked, this, &MWindow::sendMonitorCmd);
+    connect(setButton, &QPushButton::clicked, this, &MWindow::setTallyUMD);
+    connect(umdCheck, &QCheckBox::toggled, umdEdit, &QLineEdit::setEnabled);
+
+    tabs->addTab(scrollable(controlPage), tr("Control"));
+}
+
+// The UMD text and the two tally lamps, sent together by Set.
+QGroupBox *MWindow::createUmdGroup()
+{
+    auto *umdGroup = new QGroupBox(tr("UMD and Tally"));
     auto *umdGrid = new QGridLayout(umdGroup);
     umdCheck = new QCheckBox(tr("UMD"), umdGroup);
     umdCheck->setObjectName(QStringLiteral("umdCheck"));
@@ -301,15 +293,7 @@ void MWindow::createControlTab()
     setButton = new QPushButton(tr("Set"), umdGroup);
     setButton->setObjectName(QStringLiteral("setButton"));
     umdGrid->addWidget(setButton, 1, 4);
-    page->addWidget(umdGroup);
-
-    connect(powerButton, &QPushButton::clicked, this, &MWindow::sendMonitorCmd);
-    for (QPushButton *button : keyButtons)
-        connect(button, &QPushButton::clicked, this, &MWindow::sendMonitorCmd);
-    connect(setButton, &QPushButton::clicked, this, &MWindow::setTallyUMD);
-    connect(umdCheck, &QCheckBox::toggled, umdEdit, &QLineEdit::setEnabled);
-
-    tabs->addTab(scrollable(controlPage), tr("Control"));
+    return umdGroup;
 }
 
 void MWindow::createMiscTab()

@@ -52,6 +52,7 @@ private slots:
 private:
     void createStatusTab();
     void createControlTab();
+    QGroupBox *createUmdGroup();
     void createMiscTab();
     void refreshView();
 

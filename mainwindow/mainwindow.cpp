@@ -455,11 +455,11 @@ void MainWindow::toggleMWindow(const QModelIndex &index)
     monitorWindow->setMonitor(monitorAt(index));
 }
 
+// A table click: monitorAt() maps through the sort proxy, so the table and
+// the icon view share one path.
 void MainWindow::toggleSortMWindow(const QModelIndex &index)
 {
-    if (!index.isValid())
-        return;
-    monitorWindow->setMonitor(monitorAt(index));
+    toggleMWindow(index);
 }
 
 QList<quint8> MainWindow::selectedAddresses() const
