@@ -1,6 +1,7 @@
 #include "tests/support/ptyclient.h"
 
-#include <cerrno>
+#include <QDeadlineTimer>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -16,9 +17,7 @@ bool PtyClient::open(const QString &path)
         return false;
     }
     cfmakeraw(&tio);
-    tcsetattr(m_fd, TCSANOW, &tio);
-    tcflush(m_fd, TCIOFLUSH);
-    return true;
+    return tcsetattr(m_fd, TCSANOW, &tio) == 0 && tcflush(m_fd, TCIOFLUSH) == 0;
 }
 
 void PtyClient::close()
@@ -30,57 +29,23 @@ void PtyClient::close()
 
 bool PtyClient::write(const QByteArray &bytes)
 {
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(m_fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EAGAIN) {
-            pollfd p{m_fd, POLLOUT, 0};
-            ::poll(&p, 1, 100);
-        } else if (n <= 0) {
-            return false;
-        } else {
-            done += n;
-        }
-    }
-    return true;
-}
-
-QList<PtyClient::Chunk> PtyClient::readChunks(int count, int timeoutMs)
-{
-    QList<Chunk> chunks;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (int have = 0; have < count;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        pollfd p{m_fd, POLLIN, 0};
-        if (left <= 0 || ::poll(&p, 1, int(left) + 1) <= 0 || (p.revents & ~POLLIN))
-            break; // time-out, or hang-up and error: nothing more will come
-        char buffer[512];
-        const ssize_t n = ::read(m_fd, buffer, size_t(std::min<int>(count - have, 512)));
-        if (n <= 0)
-            break;
-        chunks.append({QByteArray(buffer, int(n)), Clock::now()});
-        have += int(n);
-    }
-    return chunks;
+    // Requests are a few bytes; the pseudo-terminal always takes them whole.
+    return ::write(m_fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
 }
 
 QByteArray PtyClient::read(int count, int timeoutMs)
 {
     QByteArray all;
-    for (const Chunk &c : readChunks(count, timeoutMs))
-        all += c.bytes;
+    const QDeadlineTimer deadline(timeoutMs);
+    while (all.size() < count) {
+        pollfd p{m_fd, POLLIN, 0};
+        if (deadline.hasExpired() || ::poll(&p, 1, int(deadline.remainingTime()) + 1) <= 0 || (p.revents & ~POLLIN))
+            break; // time-out, or hang-up and error: nothing more will come
+        char buffer[512];
+        const ssize_t n = ::read(m_fd, buffer, size_t(std::min<qsizetype>(count - all.size(), sizeof buffer)));
+        if (n <= 0)
+            break;
+        all.append(buffer, n);
+    }
     return all;
-}
-
-QByteArray PtyClient::drain(int quietMs)
-{
-    QByteArray all;
-    for (QByteArray more = read(4096, quietMs); !more.isEmpty(); more = read(4096, quietMs))
-        all += more;
-    return all;
-}
-
-QByteArray PtyClient::exchange(const QByteArray &request, int replyLength, int timeoutMs)
-{
-    tcflush(m_fd, TCIFLUSH);
-    return write(request) ? read(replyLength, timeoutMs) : QByteArray();
 }

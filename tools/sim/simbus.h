@@ -1,12 +1,13 @@
 #ifndef SIMBUS_H
 #define SIMBUS_H
 
+#include "tools/sim/simcommandexecutor.h"
+#include "tools/sim/simdevice.h"
 #include "tools/sim/simfault.h"
-#include "tools/sim/simframer.h"
-#include "tools/sim/simmonitor.h"
+#include "tools/sim/simline.h"
+#include "tools/sim/simmonitorregistry.h"
 #include "tools/sim/simmonitorstate.h"
 #include "tools/sim/simtraceentry.h"
-#include "tools/sim/simwire.h"
 
 #include <QByteArray>
 #include <QList>
@@ -14,22 +15,16 @@
 #include <QStringList>
 
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <map>
-#include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
-
-class SimCommand;
-class SimPty;
 
 // A bus of simulated monitors behind a pseudo-terminal. The controller opens
 // devicePath() as its serial port; a thread of the bus reads request frames
 // from the other side and answers them as the monitors would, optionally at
-// the pace of a real line.
+// the pace of a real line. It owns and wires together the monitors
+// (SimMonitorRegistry), the line and its thread (SimLine), the device with
+// its link (SimDevice) and the command language (SimCommandExecutor).
 //
 // Every public method may be called from any thread. The message handler is
 // called from the bus thread and from callers; it must not call back into
@@ -137,73 +132,23 @@ public:
     // The origin of printed trace times: when the bus was created.
     Clock::time_point origin() const;
 
-    static constexpr int MaxTraceEntries = 100000;
+    static constexpr int MaxTraceEntries = SimLine::MaxTraceEntries;
 
 private:
-    // One byte waiting for its moment on the line.
-    struct Pending {
-        Clock::time_point due;
-        quint8 byte = 0;
-        std::shared_ptr<SimTraceEntry> entry; // the reply it belongs to
-        bool first = false;
-        bool last = false;
-    };
-
-    // Bus thread; everything it touches besides the descriptors is guarded
-    // by m_mutex.
-    void run();
-    bool receive(int fd); // false when the descriptor failed
-    void deliverDue(Clock::time_point now);
-    void writeDue(int fd, Clock::time_point now);
-    void handleFrame(const SimFramer::Frame &frame);
-    void schedule(quint8 address, const SimMonitor::Reply &reply, Clock::time_point ready);
-    void flushGarbage(Clock::time_point at);
-    void addTrace(const SimTraceEntry &entry);
-
-    // Under m_lifecycleMutex. avoidPath: a device path the new one must not have.
-    bool startLocked(QString *error, const QString &avoidPath = QString());
-    void stopLocked();
-    bool makeLink(QString *error);
-    void removeLink();
-
-    void insertMonitor(const SimMonitorState &state); // m_mutex held
-    bool execute(const SimCommand &cmd, QString *error);
-    bool withMonitor(quint8 address, const std::function<void(SimMonitor &)> &change);
-    QString statusLine(const SimMonitorState &state) const;
-    QString statusText(const QList<quint8> &addresses) const;
     void emitMessages(const QStringList &lines) const;
 
-    mutable std::mutex m_lifecycleMutex; // start, stop, vanish, reappear, link
-    std::unique_ptr<SimPty> m_pty;
-    std::thread m_worker;
-    int m_wakeFd = -1;
-
-    mutable std::mutex m_mutex; // everything below
-    mutable std::condition_variable m_changed;
-    std::map<quint8, std::unique_ptr<SimMonitor>> m_monitors;
-    SimFramer m_framer;
-    SimWire m_rxWire;
-    SimWire m_txWire;
-    std::deque<std::pair<Clock::time_point, quint8>> m_rx; // received, not yet delivered
-    std::deque<Pending> m_tx;
-    std::deque<SimTraceEntry> m_trace;
-    QStringList m_traceLines; // waiting for the bus thread to print them
-    bool m_stopWorker = false;
-    bool m_running = false;
-    bool m_vanished = false;
-    bool m_lineSilent = false;
-    bool m_traceOutput = false;
-    int m_turnaroundMs = 0;
-    int m_requests = 0;
-    int m_replies = 0;
-    QString m_devicePath;
-    QString m_vanishedPath; // the device before the last vanish
-    QString m_linkPath;
-    const Clock::time_point m_origin;
-    std::function<void(const QString &)> m_messageHandler;
-    std::function<void()> m_quitHandler;
-
+    // Before the parts, so that the line's thread can print until the
+    // device has stopped it.
     mutable std::mutex m_outputMutex; // one message at a time, in order
+    std::function<void(const QString &)> m_messageHandler;
+
+    // One mutex for the parts: the bus thread answers from the monitors
+    // while callers change them, and a status line reads all parts at once.
+    mutable std::mutex m_mutex;
+    SimMonitorRegistry m_monitors;
+    SimLine m_line;
+    SimDevice m_device;
+    SimCommandExecutor m_executor;
 };
 
 #endif // SIMBUS_H

@@ -3,238 +3,96 @@
 
 #include <QtTest>
 
-#include <csignal>
-
-namespace {
-
-// A running simulator with its output collected line by line.
-class SimProcess
-{
-public:
-    ~SimProcess()
-    {
-        process.kill();
-        process.waitForFinished(2000);
-    }
-
-    bool start(const QStringList &arguments)
-    {
-        process.start(QStringLiteral(KELVARO_SIM_PATH), arguments);
-        return process.waitForStarted(3000);
-    }
-
-    // Waits for an output line matching the pattern; returns it (empty on time-out).
-    QString waitForLine(const QString &pattern)
-    {
-        const QRegularExpression re(pattern);
-        QDeadlineTimer deadline(3000);
-        for (;;) {
-            out += QString::fromLocal8Bit(process.readAllStandardOutput());
-            while (out.contains(QLatin1Char('\n'))) {
-                const QString line = out.section(QLatin1Char('\n'), 0, 0);
-                out.remove(0, line.size() + 1);
-                seen << line;
-                if (re.match(line).hasMatch())
-                    return line;
-            }
-            if (deadline.hasExpired() || process.state() == QProcess::NotRunning)
-                return QString();
-            process.waitForReadyRead(50);
-        }
-    }
-
-    void send(const QByteArray &text)
-    {
-        process.write(text);
-        process.waitForBytesWritten(1000);
-    }
-
-    QString errors()
-    {
-        err += QString::fromLocal8Bit(process.readAllStandardError());
-        return err;
-    }
-
-    bool endsCleanly(int signal = 0)
-    {
-        if (signal)
-            ::kill(pid_t(process.processId()), signal);
-        else
-            send("quit\n");
-        return process.waitForFinished(3000) && process.exitStatus() == QProcess::NormalExit
-            && process.exitCode() == 0;
-    }
-
-    QProcess process;
-    QStringList seen;
-
-private:
-    QString out;
-    QString err;
-};
-
-// Asks until the monitor answers: commands on stdin take effect a moment
-// after they are written.
-QByteArray exchangeUntilAnswered(PtyClient &client, const char *request, int replyLength)
-{
-    QDeadlineTimer deadline(3000);
-    QByteArray reply;
-    while (reply.size() != replyLength && !deadline.hasExpired())
-        reply = client.exchange(hexToBytes(request), replyLength, 100);
-    return reply;
-}
-
-QString writeFile(const QTemporaryDir &dir, const QByteArray &text)
-{
-    QFile file(dir.filePath(QStringLiteral("story.sim")));
-    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() ? file.fileName() : QString();
-}
-
-} // namespace
-
 class TestSimExecutable : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void stdinStory();
-    void demoByDefault();
-    void scenarioFile();
-    void badArguments_data();
-    void badArguments();
+    void scenarioAndStdin();
+    void usage_data();
+    void usage();
 };
 
-void TestSimExecutable::stdinStory()
+void TestSimExecutable::scenarioAndStdin()
 {
-    QTemporaryDir dir;
-    const QString link = dir.filePath(QStringLiteral("ttySIM"));
-    SimProcess sim;
-    QVERIFY(sim.start({"--empty", "--link", link, "--trace", "--baud", "1200", "--turnaround", "5"}));
-    const QString device = sim.waitForLine(QStringLiteral("."));
-    QVERIFY2(device.startsWith(QLatin1String("/dev/pts/")), qPrintable(device));
-    QTRY_COMPARE(QFileInfo(link).symLinkTarget(), device);
-
+    QTemporaryFile story;
+    QVERIFY(story.open());
+    story.write("add 5 power=off\n"
+                "power 5 sideways\n" // 2: refused on loading
+                "remove 9\n"         // 3: refused when played
+                "wait 1s\n"
+                "power 5 on\n"
+                "wait 10s\n");       // still waiting when told to stop
+    QVERIFY(story.flush());
+    QProcess sim;
+    sim.start(QStringLiteral(KELVARO_SIM_PATH), {"--scenario", story.fileName(), "--trace", "--baud", "1200"});
     PtyClient client;
-    QVERIFY(client.open(link));
-    QVERIFY(client.exchange(hexToBytes("85 80"), 2, 100).isEmpty()); // nobody there yet
-    sim.send("add 5 alarm=0x08\n");
-    QCOMPARE(exchangeUntilAnswered(client, "85 80", 2), hexToBytes("85 07"));
-    // Four bytes at 1200 baud are 33.3 ms, plus the turnaround.
+    QVERIFY(sim.waitForReadyRead(3000) && client.open(QString::fromLocal8Bit(sim.readLine()).trimmed()));
+    auto echo = [&] { return client.write(hexToBytes("85 80")) ? client.read(2, 100) : QByteArray(); };
+
+    // The monitor comes with the scenario, and is switched on after its wait.
+    QTRY_COMPARE(echo(), hexToBytes("85 00"));
+    QTRY_COMPARE(echo(), hexToBytes("85 07"));
+    QByteArray errors = sim.readAllStandardError();
+    const QByteArray file = story.fileName().toLocal8Bit();
+    QVERIFY(errors.contains(file + ":2: power must be on or off, not 'sideways': 'power 5 sideways'"));
+    QVERIFY(errors.contains(file + ":3: no monitor at address 9: 'remove 9'"));
+
+    // Commands on stdin, a bad line named by its number. The end of stdin
+    // ends only the reading: the bus goes on.
+    sim.write("alarm 5 0x08\nfrob\n");
+    QTRY_VERIFY((errors += sim.readAllStandardError()).contains("stdin:2: unknown command 'frob'"));
+    sim.closeWriteChannel();
+    // A reply at 1200 baud, four bytes of 8.3 ms each, traced on stdout.
     QElapsedTimer timer;
     timer.start();
-    QCOMPARE(client.exchange(hexToBytes("85 82"), 2), hexToBytes("85 08"));
-    QVERIFY2(timer.nsecsElapsed() >= 38'000'000 && timer.elapsed() < 60, qPrintable(QString::number(timer.nsecsElapsed())));
-    // The trace names both directions with a time in ms.
-    QVERIFY(!sim.waitForLine(QStringLiteral(R"(^\s*\d+\.\d{3} > 85 82\b)")).isEmpty());
-    QVERIFY(!sim.waitForLine(QStringLiteral(R"(^\s*\d+\.\d{3} < 85 08$)")).isEmpty());
-    sim.send("status\n");
-    QVERIFY(sim.waitForLine(QStringLiteral("^\\s+5 on ")).contains(QLatin1String("alarm=0x08")));
-    sim.send("frob 5\nadd 300\n");
-    QTRY_VERIFY(sim.errors().contains(QLatin1String("stdin:3: unknown command 'frob'")));
-    QTRY_VERIFY(sim.errors().contains(QLatin1String("stdin:4: bad address '300'")));
+    QVERIFY(client.write(hexToBytes("85 82")));
+    QCOMPARE(client.read(2, 500), hexToBytes("85 08"));
+    QVERIFY2(timer.nsecsElapsed() >= 33'000'000 && timer.elapsed() < 60, qPrintable(QString::number(timer.elapsed())));
+    const QRegularExpression traced(QStringLiteral(R"(\n\s*\d+\.\d{3} > 85 82  # alarm 5\n\s*\d+\.\d{3} < 85 08\n)"));
+    QString out;
+    QTRY_VERIFY(traced.match(out += QString::fromLocal8Bit(sim.readAllStandardOutput())).hasMatch());
 
-    // The device goes, and comes back as another node with the link following it.
-    sim.send("vanish\n");
-    QCOMPARE(sim.waitForLine(QStringLiteral("^device")), QStringLiteral("device gone"));
-    client.close();
-    QVERIFY(!QFileInfo::exists(device) && !QFileInfo(link).isSymLink());
-    sim.send("vanish\n");
-    QTRY_VERIFY(sim.errors().contains(QLatin1String("stdin:6: no device to vanish")));
-    sim.send("reappear newnode\n");
-    const QString again = sim.waitForLine(QStringLiteral("^device /")).mid(7);
-    QVERIFY2(!again.isEmpty() && again != device, qPrintable(again));
-    QTRY_COMPARE(QFileInfo(link).symLinkTarget(), again);
-    QVERIFY(client.open(link));
-    QCOMPARE(client.exchange(hexToBytes("85 80"), 2), hexToBytes("85 05"));
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(3000) && sim.exitStatus() == QProcess::NormalExit && sim.exitCode() == 0);
 
-    // A cut line: the port stays usable, but nothing answers until it is mended.
-    sim.send("silence all\nstatus\n");
-    QVERIFY(sim.waitForLine(QStringLiteral("^bus ")).endsWith(QLatin1String(" line=silent")));
-    QVERIFY(client.write(hexToBytes("85 80")));
-    QVERIFY(client.read(2, 150).isEmpty());
-    sim.send("silence none\n");
-    QCOMPARE(exchangeUntilAnswered(client, "85 80", 2), hexToBytes("85 05"));
-
-    QVERIFY(sim.endsCleanly());
-    QVERIFY(!QFileInfo(link).isSymLink());
-    client.close();
-    QVERIFY(!QFileInfo::exists(again));
+    // Without a scenario it plays the demo bus, whose monitor 3 is muted.
+    sim.start(QStringLiteral(KELVARO_SIM_PATH), QStringList());
+    QVERIFY(sim.waitForReadyRead(3000) && client.open(QString::fromLocal8Bit(sim.readLine()).trimmed()));
+    QVERIFY(client.write(hexToBytes("83 82")));
+    QCOMPARE(client.read(2, 500), hexToBytes("83 08"));
+    sim.write("quit\n");
+    QVERIFY(sim.waitForFinished(3000) && sim.exitCode() == 0);
 }
 
-void TestSimExecutable::demoByDefault()
-{
-    SimProcess sim;
-    QVERIFY(sim.start({}));
-    PtyClient client;
-    QVERIFY(client.open(sim.waitForLine(QStringLiteral("."))));
-    QCOMPARE(client.exchange(hexToBytes("83 80"), 2), hexToBytes("83 07"));
-    QCOMPARE(client.exchange(hexToBytes("83 82"), 2), hexToBytes("83 08")); // the muted one
-    QCOMPARE(client.exchange(hexToBytes("84 80"), 2), hexToBytes("84 00")); // the one in standby
-    QCOMPARE(client.exchange(hexToBytes("81 90 02 0A"), 12).mid(2, 8), QByteArray("KV10A001"));
-    QVERIFY(client.exchange(hexToBytes("8A 80"), 2, 100).isEmpty()); // no monitor at 10
-
-    // About a dozen monitors, one of which stops answering after a while.
-    sim.send("status\n");
-    QVERIFY(!sim.waitForLine(QStringLiteral("^\\s+40 on ")).isEmpty());
-    const QStringList monitors = sim.seen.filter(QRegularExpression(QStringLiteral(R"(^\s+\d+ (on |off))")));
-    QVERIFY2(monitors.size() >= 10 && monitors.size() <= 14, qPrintable(sim.seen.join('\n')));
-    QCOMPARE(monitors.filter(QStringLiteral("dies-after")).size(), 1);
-    QVERIFY(sim.endsCleanly(SIGTERM));
-    QVERIFY(sim.errors().isEmpty());
-}
-
-void TestSimExecutable::scenarioFile()
-{
-    QTemporaryDir dir;
-    const QString story = writeFile(dir, "add 5 power=off\n"
-                                         "power 5 sideways\n" // 2: refused on loading
-                                         "remove 9\n"         // 3: refused when played
-                                         "wait 600ms\n"
-                                         "power 5 on\n");
-    SimProcess sim;
-    QVERIFY(sim.start({QStringLiteral("--scenario"), story}));
-    sim.process.closeWriteChannel(); // no more commands: it keeps running
-    PtyClient client;
-    QVERIFY(client.open(sim.waitForLine(QStringLiteral("."))));
-    QCOMPARE(exchangeUntilAnswered(client, "85 80", 2), hexToBytes("85 00"));
-    QVERIFY(client.exchange(hexToBytes("81 80"), 2, 100).isEmpty()); // no demo bus with a scenario
-    QTRY_VERIFY(sim.errors().contains(story + QStringLiteral(":2: power must be on or off")));
-    QTRY_VERIFY(sim.errors().contains(story + QStringLiteral(":3: no monitor at address 9")));
-    // After the wait the monitor is switched on.
-    QTRY_COMPARE(client.exchange(hexToBytes("85 80"), 2, 100), hexToBytes("85 07"));
-    QCOMPARE(sim.process.state(), QProcess::Running);
-    QVERIFY(sim.endsCleanly(SIGINT));
-}
-
-void TestSimExecutable::badArguments_data()
+void TestSimExecutable::usage_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("message"); // on stderr, on stdout for --help
 
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "usage: kelvaro-sim [--link PATH]";
+    QTest::newRow("unknown option") << QStringList{"--frob"} << 2 << "unknown argument '--frob'\nusage: kelvaro-sim";
     QTest::newRow("bad baud") << QStringList{"--baud", "fast"} << 2 << "bad baud rate 'fast'";
-    QTest::newRow("bad turnaround") << QStringList{"--turnaround", "-5"} << 2 << "bad turnaround '-5'";
-    QTest::newRow("unknown option") << QStringList{"--frob"} << 2 << "unknown argument '--frob'";
-    QTest::newRow("missing value") << QStringList{"--link"} << 2 << "--link needs a value";
-    QTest::newRow("demo and empty") << QStringList{"--demo", "--empty"} << 2 << "exclude each other";
-    QTest::newRow("unreadable scenario") << QStringList{"--scenario", "/nonexistent/story.sim"} << 2
-                                         << "cannot read /nonexistent/story.sim";
+    QTest::newRow("absent scenario") << QStringList{"--scenario", "/nonexistent/s.sim"} << 2 << "cannot read /nonexistent/s.sim";
+    // A link path that is a real file is never replaced.
     QTest::newRow("link onto a file") << QStringList{"--empty", "--link", "@FILE@"} << 1 << "not a symbolic link";
 }
 
-void TestSimExecutable::badArguments()
+void TestSimExecutable::usage()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, message);
-    QTemporaryDir dir;
-    const QString plain = writeFile(dir, "");
-    SimProcess sim;
-    QVERIFY(sim.start(arguments.replaceInStrings(QStringLiteral("@FILE@"), plain)));
-    QVERIFY(sim.process.waitForFinished(3000));
-    QCOMPARE(sim.process.exitCode(), exitCode);
-    QVERIFY2(sim.errors().contains(message), qPrintable(sim.errors()));
-    QVERIFY(QFileInfo(plain).isFile());
+    QTemporaryFile plain;
+    QVERIFY(plain.open());
+    QProcess sim;
+    sim.start(QStringLiteral(KELVARO_SIM_PATH), arguments.replaceInStrings(QStringLiteral("@FILE@"), plain.fileName()));
+    QVERIFY(sim.waitForFinished(3000));
+    QCOMPARE(sim.exitCode(), exitCode);
+    const QString said = QString::fromLocal8Bit(exitCode ? sim.readAllStandardError() : sim.readAllStandardOutput());
+    QVERIFY2(said.contains(message), qPrintable(said));
+    QVERIFY(QFileInfo(plain.fileName()).isFile());
 }
 
 QTEST_GUILESS_MAIN(TestSimExecutable)
