@@ -2,8 +2,8 @@
 // button and "Set" must put the right frame on the line for the shown
 // monitor, and the Power button must follow what the monitor reports.
 #include "detail/mwindow.h"
-#include "tests/support/widgetlookup.h"
 #include "tests/support/supervisionfixture.h"
+#include "tests/support/widgetlookup.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -18,7 +18,7 @@ class TestMWindowControl : public QObject
     std::unique_ptr<MWindow> window;
     QWidget *controlPage = nullptr;
 
-    template<typename T> T *w(const QString &name) const { return child<T>(window.get(), name); }
+    template<typename T = QPushButton> T *w(const QString &name) const { return child<T>(window.get(), name); }
     CMonitor *record(quint8 address) const
     {
         for (int i = 0; i < f->controller->monitorCount(); ++i) {
@@ -27,7 +27,6 @@ class TestMWindowControl : public QObject
         }
         return nullptr;
     }
-    void show(quint8 address) { window->setMonitor(record(address)); }
     void click(const QString &group, int row, int column)
     {
         QPushButton *button = buttonInGroup(controlPage, group, row, column);
@@ -57,14 +56,7 @@ private slots:
     void initTestCase()
     {
         f = std::make_unique<SupervisionFixture>();
-        for (quint8 address : {3, 7})
-            QVERIFY(f->bus.addMonitor(SimMonitor::defaultState(address)));
-        f->writeSettings();
-        f->createController();
-        QVERIFY(f->searchUpTo(7));
-        QCOMPARE(f->controller->monitorCount(), 2);
-        QTRY_VERIFY_WITH_TIMEOUT(!record(7)->serialNumber.isEmpty(), 5000);
-
+        QVERIFY(f->startWith({3, 7}));
         window = std::make_unique<MWindow>(QStringLiteral("Monitor window"));
         window->setController(f->controller.get());
         window->resize(600, 800);
@@ -80,11 +72,12 @@ private slots:
     }
     void init()
     {
-        show(7);
+        window->setMonitor(record(7));
         QVERIFY(controlPage->isEnabled());
         f->bus.clearTrace();
     }
 
+    // The button with the caption the monitor's panel prints sends its code.
     void keyButtons_data()
     {
         QTest::addColumn<QString>("group");
@@ -92,17 +85,14 @@ private slots:
         QTest::addColumn<int>("column");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<int>("code");
-
         QTest::newRow("Menu") << "Menu" << 1 << 0 << "Menu" << 0x90;
         QTest::newRow("Up") << "Menu" << 0 << 1 << "Up" << 0x91;
         QTest::newRow("Down") << "Menu" << 2 << 1 << "Down" << 0x92;
         QTest::newRow("Enter") << "Menu" << 1 << 2 << "Enter" << 0x93;
         const QStringList inputs = {"SDI1", "SDI2", "YPbPr", "CVBS", "DVI"};
         for (int i = 0; i < 5; ++i) {
-            QTest::addRow("%s", qPrintable(inputs.at(i))) << "Input" << 0 << i << inputs.at(i)
-                                                          << 0x80 + i;
-            QTest::addRow("F%d", i + 1) << "Function" << 0 << i << QStringLiteral("F%1").arg(i + 1)
-                                       << 0x88 + i;
+            QTest::addRow("%s", qPrintable(inputs.at(i))) << "Input" << 0 << i << inputs.at(i) << 0x80 + i;
+            QTest::addRow("F%d", i + 1) << "Function" << 0 << i << QStringLiteral("F%1").arg(i + 1) << 0x88 + i;
             QTest::addRow("PUSH %d", i) << "Rotry" << 0 << i << "PUSH" << 0x98 + i;
             QTest::addRow("CW %d", i) << "Rotry" << 1 << i << "CW" << 0xA0 + i;
             QTest::addRow("CCW %d", i) << "Rotry" << 2 << i << "CCW" << 0xA8 + i;
@@ -127,14 +117,14 @@ private slots:
     // queued anything, it would go out before the next.
     void keyGoesToShownAddress()
     {
-        show(3);
+        window->setMonitor(record(3));
         click("Input", 0, 4); // DVI
         window->setController(nullptr);
         click("Menu", 1, 0);
-        QTest::mouseClick(w<QPushButton>("powerButton"), Qt::LeftButton);
-        QTest::mouseClick(w<QPushButton>("setButton"), Qt::LeftButton);
+        QTest::mouseClick(w("powerButton"), Qt::LeftButton);
+        QTest::mouseClick(w("setButton"), Qt::LeftButton);
         window->setController(f->controller.get());
-        show(7);
+        window->setMonitor(record(7));
         click("Function", 0, 2); // F3
         QVERIFY(waitForControlFrames(2));
         QCOMPARE(frames(), QStringList({"83 d0 00 84", "87 d0 00 8a"}));
@@ -143,7 +133,7 @@ private slots:
 
     void powerToggleWithoutRefresh()
     {
-        auto *power = w<QPushButton>("powerButton");
+        QPushButton *power = w("powerButton");
         CMonitor shownOff = *record(7);
         shownOff.state &= ~quint32(CMonitor::StatePower);
         window->setMonitor(&shownOff);
@@ -154,16 +144,15 @@ private slots:
         QTest::mouseClick(power, Qt::LeftButton);
         QVERIFY(!power->isChecked());
         QVERIFY(waitForControlFrames(2));
-        // The refresh itself sent nothing.
-        QCOMPARE(frames(), QStringList({"87 d0 00 ff", "87 d0 00 fe"}));
+        QCOMPARE(frames(), QStringList({"87 d0 00 ff", "87 d0 00 fe"})); // the refresh sent nothing
         QTRY_VERIFY_WITH_TIMEOUT(!f->bus.monitor(7)->power, 5000);
         QVERIFY(f->bus.setPower(7, true));
     }
 
     void followsReports()
     {
-        auto *power = w<QPushButton>("powerButton");
-        auto *input = w<QLabel>("inputLabel");
+        QPushButton *power = w("powerButton");
+        QLabel *input = w<QLabel>("inputLabel");
         const QMetaObject::Connection follow = connect(f->controller.get(), &MController::monitorChanged,
                                                        window.get(), &MWindow::monitorUpdate);
         QTRY_VERIFY_WITH_TIMEOUT(power->isChecked(), 5000);
@@ -171,14 +160,12 @@ private slots:
         QVERIFY(f->bus.setPower(7, false));
         QTRY_VERIFY_WITH_TIMEOUT(!power->isChecked(), 5000);
         QCOMPARE(frames(), QStringList());
-
         // Switched on from here: checked by the click, and it stays so once
         // the monitor reports power.
         QTest::mouseClick(power, Qt::LeftButton);
         QVERIFY(power->isChecked());
         QTRY_VERIFY_WITH_TIMEOUT(record(7)->state & CMonitor::StatePower, 5000);
         QVERIFY(power->isChecked());
-
         // A key shows its effect only when the monitor reports it.
         QVERIFY(f->bus.setInputMode(7, 0, 9));
         QTRY_COMPARE_WITH_TIMEOUT(input->text(), inputNames.at(0), 5000);
@@ -195,7 +182,6 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("tally"); // 1 red, 2 green
         QTest::addColumn<QByteArray>("sent");
-
         QTest::newRow("UMD off, both tallies") << false << "CAM 1" << 3 << QByteArray("        ");
         QTest::newRow("ten characters cut") << true << "0123456789" << 0 << QByteArray("01234567");
         QTest::newRow("three padded, red") << true << "abc" << 1 << QByteArray("abc     ");
@@ -205,6 +191,7 @@ private slots:
     void setUmd()
     {
         QFETCH(bool, umd);
+        QFETCH(QString, text);
         QFETCH(int, tally);
         QFETCH(QByteArray, sent);
         auto *check = w<QCheckBox>("umdCheck");
@@ -213,7 +200,6 @@ private slots:
         const QPoint indicator(6, check->height() / 2);
         if (!check->isChecked())
             QTest::mouseClick(check, Qt::LeftButton, {}, indicator);
-        QFETCH(QString, text);
         w<QLineEdit>("umdEdit")->setText(text);
         if (!umd)
             QTest::mouseClick(check, Qt::LeftButton, {}, indicator);
@@ -222,7 +208,7 @@ private slots:
         w<QCheckBox>("greenTallyCheck")->setChecked(tally & 2);
 
         const int before = f->bus.monitor(7)->umdFrames;
-        QTest::mouseClick(w<QPushButton>("setButton"), Qt::LeftButton);
+        QTest::mouseClick(w("setButton"), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(f->bus.monitor(7)->umdFrames, before + 1, 5000);
         QCOMPARE(f->bus.monitor(7)->umdText, sent);
         QCOMPARE(int(f->bus.monitor(7)->umdTally), tally);
@@ -231,7 +217,6 @@ private slots:
         QCOMPARE(frames(), QStringList());
         QCOMPARE(f->bus.monitor(3)->umdFrames, 0);
     }
-
 };
 
 QTEST_MAIN(TestMWindowControl)

@@ -17,6 +17,18 @@ static QPoint indicator(QCheckBox *box)
     return QPoint(6, box->height() / 2);
 }
 
+// The widgets stacked in a shown, active window.
+static bool host(QWidget &window, const QList<QWidget *> &widgets)
+{
+    auto *layout = new QVBoxLayout(&window);
+    for (QWidget *widget : widgets)
+        layout->addWidget(widget);
+    window.show();
+    const bool exposed = QTest::qWaitForWindowExposed(&window);
+    window.activateWindow();
+    return exposed;
+}
+
 class TestROBox : public QObject
 {
     Q_OBJECT
@@ -26,10 +38,7 @@ private slots:
     {
         QTest::addColumn<Gesture>("gesture");
         QTest::addColumn<bool>("initial");
-
-        const Gesture click = [](QCheckBox *box) {
-            QTest::mouseClick(box, Qt::LeftButton, {}, indicator(box));
-        };
+        const Gesture click = [](QCheckBox *box) { QTest::mouseClick(box, Qt::LeftButton, {}, indicator(box)); };
         const Gesture space = [](QCheckBox *box) {
             box->setFocus();
             QTest::keyClick(box, Qt::Key_Space);
@@ -52,22 +61,14 @@ private slots:
             QTest::addRow("double-click on %s", state) << doubleClick << initial;
         }
     }
-
     void userCannotToggle()
     {
         QFETCH(Gesture, gesture);
         QFETCH(bool, initial);
-
-        QWidget host;
-        auto *layout = new QVBoxLayout(&host);
-        auto *readOnly = new ROBox(QStringLiteral("Audio Mute"), &host);
-        auto *plain = new QCheckBox(QStringLiteral("plain"), &host);
-        layout->addWidget(readOnly);
-        layout->addWidget(plain);
-        host.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&host));
-        host.activateWindow();
-
+        QWidget window;
+        auto *readOnly = new ROBox(QStringLiteral("Audio Mute"));
+        auto *plain = new QCheckBox(QStringLiteral("plain"));
+        QVERIFY(host(window, {readOnly, plain}));
         plain->setChecked(initial);
         QSignalSpy plainToggled(plain, &QCheckBox::toggled);
         gesture(plain);
@@ -88,20 +89,13 @@ private slots:
     // A click must not trap the keyboard: Tab goes on from where it was.
     void tabPassesOverIt()
     {
-        QWidget host;
-        auto *layout = new QVBoxLayout(&host);
-        auto *before = new QLineEdit(&host);
-        auto *readOnly = new ROBox(QStringLiteral("Audio Mute"), &host);
-        auto *after = new QLineEdit(&host);
-        layout->addWidget(before);
-        layout->addWidget(readOnly);
-        layout->addWidget(after);
-        host.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&host));
-        host.activateWindow();
+        QWidget window;
+        auto *before = new QLineEdit;
+        auto *readOnly = new ROBox(QStringLiteral("Audio Mute"));
+        auto *after = new QLineEdit;
+        QVERIFY(host(window, {before, readOnly, after}));
         before->setFocus();
         QTRY_VERIFY(before->hasFocus());
-
         QTest::mouseClick(readOnly, Qt::LeftButton, {}, indicator(readOnly));
         QVERIFY(!readOnly->hasFocus());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

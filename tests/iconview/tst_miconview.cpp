@@ -15,15 +15,13 @@
 
 namespace {
 
+constexpr int Icon = MonitorModel::IconColumn;
+
 // Big-endian, as the file holds them.
 QByteArray be32(quint32 n)
 {
-    QByteArray bytes;
-    for (int shift = 24; shift >= 0; shift -= 8)
-        bytes.append(char(n >> shift));
-    return bytes;
+    return QByteArray::fromHex(QByteArray::number(n, 16).rightJustified(8, '0'));
 }
-
 QByteArray entry(quint8 address, qint32 x, qint32 y)
 {
     return char(address) + be32(quint32(x)) + be32(quint32(y));
@@ -34,7 +32,6 @@ QByteArray fileBytes()
     QFile file(MIconView::positionFilePath());
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
-
 bool writeFile(const QByteArray &bytes)
 {
     QFile file(MIconView::positionFilePath());
@@ -46,8 +43,7 @@ bool writeFile(const QByteArray &bytes)
 bool containsImage(const QImage &haystack, const QRect &area, const QImage &needle)
 {
     const auto close = [](QRgb a, QRgb b) {
-        return qAbs(qRed(a) - qRed(b)) <= 1 && qAbs(qGreen(a) - qGreen(b)) <= 1
-               && qAbs(qBlue(a) - qBlue(b)) <= 1;
+        return qAbs(qRed(a) - qRed(b)) <= 1 && qAbs(qGreen(a) - qGreen(b)) <= 1 && qAbs(qBlue(a) - qBlue(b)) <= 1;
     };
     for (int top = area.top(); top + needle.height() <= area.bottom() + 1; ++top) {
         for (int left = area.left(); left + needle.width() <= area.right() + 1; ++left) {
@@ -102,21 +98,21 @@ class TestMIconView : public QObject
     void place(const QList<QPoint> &places)
     {
         for (int row = 0; row < places.size(); ++row)
-            view->setPositionForIndex(places.at(row), model->index(row, MonitorModel::IconColumn));
+            view->setPositionForIndex(places.at(row), model->index(row, Icon));
         QCOMPARE(positions(), places);
     }
     QList<QPoint> positions() const
     {
         QList<QPoint> places;
         for (int row = 0; row < controller->monitorCount(); ++row)
-            places << view->rectForIndex(model->index(row, MonitorModel::IconColumn)).topLeft();
+            places << view->rectForIndex(model->index(row, Icon)).topLeft();
         return places;
     }
 
 private slots:
-    void initTestCase() { QVERIFY(dir.isValid()); }
     void init()
     {
+        QVERIFY(dir.isValid());
         QFile::remove(MIconView::positionFilePath());
         controller = std::make_unique<MController>();
         model = std::make_unique<MonitorModel>(controller.get());
@@ -130,7 +126,7 @@ private slots:
         view->setWrapping(true);
         view->setResizeMode(QListView::Fixed);
         view->setModel(model.get());
-        view->setModelColumn(MonitorModel::IconColumn);
+        view->setModelColumn(Icon);
         view->resize(400, 300);
     }
     void cleanup()
@@ -149,17 +145,13 @@ private slots:
         place(saved);
         view->savePositions();
         // The count, then the entries from the highest address down.
-        const QByteArray expected = QByteArray::fromHex("00000003"
-                                                        "0c" "000186a0" "fffffff9"
-                                                        "07" "fffffffb" "0000012c"
-                                                        "03" "0000000a" "00000014");
-        QCOMPARE(expected.size(), 31);
+        const QByteArray expected = QByteArray::fromHex("00000003" "0c" "000186a0" "fffffff9"
+                                                        "07" "fffffffb" "0000012c" "03" "0000000a" "00000014");
         QCOMPARE(fileBytes(), expected);
 
         place({QPoint(0, 0), QPoint(0, 0), QPoint(0, 0)});
         view->restorePositions();
         QCOMPARE(positions(), saved);
-
         // Saving again replaces the whole file.
         place({saved.at(0), QPoint(1, 2), saved.at(2)});
         view->savePositions();
@@ -169,13 +161,11 @@ private slots:
     void damagedFileRestoresNothing_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-
         const QByteArray entries = entry(12, 500, 600) + entry(7, 700, 800) + entry(3, 900, 1000);
         QTest::newRow("cut inside the last entry") << (be32(3) + entries).left(30);
         QTest::newRow("half a count") << QByteArray::fromHex("0000");
         QTest::newRow("count one too high") << be32(4) + entries;
-        // Must cost neither memory nor time.
-        QTest::newRow("huge count") << be32(0xFFFFFFFF) + entries.left(18);
+        QTest::newRow("huge count") << be32(0xFFFFFFFF) + entries.left(18); // must cost neither memory nor time
         QTest::newRow("no file") << QByteArray();
     }
     void damagedFileRestoresNothing()
@@ -185,7 +175,6 @@ private slots:
         const QList<QPoint> before = {QPoint(11, 12), QPoint(13, 14), QPoint(15, 16)};
         place(before);
         QVERIFY(bytes.isEmpty() || writeFile(bytes));
-
         QElapsedTimer timer;
         timer.start();
         view->restorePositions();
@@ -208,8 +197,7 @@ private slots:
         QStringListModel names({QStringLiteral("a"), QStringLiteral("b")});
         view->setModel(&names);
         view->setModelColumn(0);
-        view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        showView();
         const QPoint before = view->rectForIndex(names.index(0)).topLeft();
         view->savePositions();
         view->restorePositions();
@@ -231,7 +219,6 @@ private slots:
         QVERIFY(writeFile(be32(3) + entry(9, 1, 1) + entry(5, 400, 400) + entry(9, 250, -30)));
         view->restorePositions();
         QCOMPARE(positions(), QList<QPoint>({QPoint(250, -30), QPoint(80, 0)}));
-
         // A count smaller than the file holds reads only the counted entries.
         QVERIFY(writeFile(be32(1) + entry(20, 1, 1) + entry(9, 2, 2)));
         view->restorePositions();
@@ -263,15 +250,13 @@ private slots:
         monitor->alarm = 0x0E; // audio mute, black field, IRE
         const QPixmap image = statusImage(*monitor);
         QCOMPARE(image.size(), QSize(96, 32));
-
         QImage expected(60, 20, QImage::Format_ARGB32_Premultiplied);
         expected.fill(statusColor(*monitor));
         QPainter(&expected).drawPixmap(0, 0, image.scaled(expected.size(), Qt::IgnoreAspectRatio,
                                                           Qt::SmoothTransformation));
-        const QImage shown = view->viewport()->grab().toImage();
-        const QRect item = view->visualRect(model->index(0, MonitorModel::IconColumn));
-        QVERIFY2(containsImage(shown, item, expected), qPrintable(QStringLiteral("item %1x%2")
-                                                                     .arg(item.width()).arg(item.height())));
+        const QRect item = view->visualRect(model->index(0, Icon));
+        QVERIFY2(containsImage(view->viewport()->grab().toImage(), item, expected),
+                 qPrintable(QStringLiteral("item %1x%2").arg(item.width()).arg(item.height())));
         QFile::remove(QStringLiteral("mc422.ini"));
     }
 };

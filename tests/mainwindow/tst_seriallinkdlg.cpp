@@ -1,10 +1,9 @@
 // The serial link dialog on a real mc422.ini in a temporary working
 // directory, run the way the main window runs it.
 #include "mainwindow/seriallinkdlg.h"
-#include "tests/support/workdir.h"
 #include "tests/support/modalwatcher.h"
+#include "tests/support/workdir.h"
 
-#include <QSerialPortInfo>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -31,13 +30,9 @@ QComboBox *combo(QWidget *dialog, const QString &caption)
 {
     return qobject_cast<QComboBox *>(field(dialog, caption));
 }
-
-QStringList items(const QComboBox *box)
+QLineEdit *timeout(QWidget *dialog)
 {
-    QStringList texts;
-    for (int i = 0; i < box->count(); ++i)
-        texts << box->itemText(i);
-    return texts;
+    return qobject_cast<QLineEdit *>(field(dialog, "Timeout(ms)"));
 }
 
 // Each box's current text and index, then the time-out's text.
@@ -47,7 +42,7 @@ QString shown(QWidget *dialog)
     for (const QString &caption : captions.mid(0, 6))
         texts << combo(dialog, caption)->currentText() + ':'
                      + QString::number(combo(dialog, caption)->currentIndex());
-    return (texts << qobject_cast<QLineEdit *>(field(dialog, "Timeout(ms)"))->text()).join('|');
+    return (texts << timeout(dialog)->text()).join('|');
 }
 
 } // namespace
@@ -88,27 +83,6 @@ private slots:
         work.reset(); // the old one's destructor changes directory back
         work = std::make_unique<WorkDir>();
         QVERIFY(work->isValid());
-    }
-
-    // The other lists show in storedSettings, by text and stored index.
-    void offers()
-    {
-        SerialLinkDlg dialog;
-        QCOMPARE(items(combo(&dialog, "Baudrate")).join(' '),
-                 "50 75 110 134 150 200 300 600 1200 1800 2400 4800 9600 14400 19200 38400 56000 57600");
-        bool notice = false;
-        for (QLabel *label : dialog.findChildren<QLabel *>())
-            notice |= label->text() == QLatin1String("You must do SEARCH after change parameters");
-        QVERIFY(notice);
-        // COM1 to COM8, then every port the system reports, each once.
-        QComboBox *port = combo(&dialog, "COM");
-        const QStringList names = items(port);
-        QCOMPARE(names.mid(0, 8).join(' '), "COM1 COM2 COM3 COM4 COM5 COM6 COM7 COM8");
-        QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), names.size());
-#ifndef Q_OS_WIN
-        QVERIFY(port->isEditable());
-        QCOMPARE(names.size(), 8 + QSerialPortInfo::availablePorts().size());
-#endif
     }
 
     void stableNames()
@@ -156,7 +130,7 @@ private slots:
         QVERIFY(!configure([&](QDialog *dialog) {
             for (const QString &caption : captions.mid(0, 6))
                 combo(dialog, caption)->setCurrentIndex(2);
-            qobject_cast<QLineEdit *>(field(dialog, "Timeout(ms)"))->setText("1234");
+            timeout(dialog)->setText("1234");
             escape ? QTest::keyClick(dialog, Qt::Key_Escape) : void(ModalWatcher::click(dialog, "Cancel"));
         }));
         QCOMPARE(work->iniExists(), !ini.isEmpty());
@@ -220,7 +194,7 @@ private slots:
     void typed_data()
     {
         QTest::addColumn<QString>("port");
-        QTest::addColumn<QString>("timeout");
+        QTest::addColumn<QString>("typedTimeout");
         QTest::addColumn<QString>("stored"); // port, baud rate and time-out
 
         QTest::newRow("unplugged adapter, number") << "/dev/ttyUSB9" << "750" << "/dev/ttyUSB9|14|750";
@@ -234,11 +208,11 @@ private slots:
         QSKIP("the port list is fixed on Windows");
 #endif
         QFETCH(QString, port);
-        QFETCH(QString, timeout);
+        QFETCH(QString, typedTimeout);
         QVERIFY(work->writeIni("[serial]\nport=COM2\nboaudrate=14\ntotaltimeout=300\n"));
         QVERIFY(configure([&](QDialog *dialog) {
             ModalWatcher::retype(combo(dialog, "COM")->lineEdit(), port);
-            ModalWatcher::retype(qobject_cast<QLineEdit *>(field(dialog, "Timeout(ms)")), timeout);
+            ModalWatcher::retype(::timeout(dialog), typedTimeout);
             ModalWatcher::click(dialog, "OK");
         }));
         const QStringList values = stored().split('|');

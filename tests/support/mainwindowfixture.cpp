@@ -1,18 +1,11 @@
 #include "tests/support/mainwindowfixture.h"
 
-#include "detail/mwindow.h"
-#include "iconview/miconview.h"
 #include "monitor/cmonitor.h"
-#include "supervision/mcontroller.h"
 #include "tests/support/buslink.h"
 
 #include <QAbstractButton>
-#include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QFile>
-#include <QLabel>
-#include <QTableView>
 #include <QTest>
 #include <QTimer>
 
@@ -25,30 +18,24 @@ MainWindowFixture::MainWindowFixture()
 
 MainWindowFixture::~MainWindowFixture()
 {
-    destroyWindow();
+    window.reset();
     bus.stop();
 }
 
 void MainWindowFixture::writeSettings(const QString &extra, int timeoutMs)
 {
-    QFile ini(dir.iniPath());
-    if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write mc422.ini");
     // Top-level keys must come before the first group.
-    ini.write(QStringLiteral("%3\n[serial]\nport=%1\ntotaltimeout=%2\n")
-                  .arg(portPath.isEmpty() ? bus.devicePath() : portPath, QString::number(timeoutMs), extra)
-                  .toUtf8());
+    if (!dir.writeIni(QStringLiteral("%3\n[serial]\nport=%1\ntotaltimeout=%2\n")
+                          .arg(portPath.isEmpty() ? bus.devicePath() : portPath,
+                               QString::number(timeoutMs), extra)
+                          .toUtf8()))
+        qFatal("cannot write mc422.ini");
 }
 
 QString MainWindowFixture::linkBus()
 {
     portPath = ::linkBus(bus, dir.path());
     return portPath;
-}
-
-QByteArray MainWindowFixture::settingsBytes() const
-{
-    return dir.readIni();
 }
 
 MainWindow &MainWindowFixture::open()
@@ -60,56 +47,27 @@ MainWindow &MainWindowFixture::open()
     return *window;
 }
 
-void MainWindowFixture::destroyWindow()
+bool MainWindowFixture::startWith(const QList<quint8> &addresses, const QString &extra, int timeoutMs)
 {
-    window.reset();
-}
-
-MController *MainWindowFixture::controller() const
-{
-    return window->findChild<MController *>(QStringLiteral("controller"));
-}
-
-QTableView *MainWindowFixture::tableView() const
-{
-    return window->findChild<QTableView *>(QStringLiteral("tableView"));
-}
-
-MIconView *MainWindowFixture::iconView() const
-{
-    return window->findChild<MIconView *>(QStringLiteral("iconView"));
-}
-
-MWindow *MainWindowFixture::dock() const
-{
-    return window->findChild<MWindow *>(QStringLiteral("monitorWindow"));
-}
-
-QLabel *MainWindowFixture::label(const char *name) const
-{
-    return window->findChild<QLabel *>(QLatin1String(name));
-}
-
-QAction *MainWindowFixture::action(const char *name) const
-{
-    return window->findChild<QAction *>(QLatin1String(name));
+    for (quint8 address : addresses) {
+        if (!bus.monitor(address) && !bus.addMonitor(address))
+            return false;
+    }
+    writeSettings(extra, timeoutMs);
+    open();
+    return searchUpTo(addresses.last());
 }
 
 bool MainWindowFixture::searchUpTo(int lastAddress)
 {
     MController *c = controller();
     bool ended = false;
-    QMetaObject::Connection cancel = QObject::connect(c, &MController::addressChanged, c,
-                                                      [c, lastAddress](int addr) {
-                                                          if (addr == lastAddress + 1)
-                                                              c->stopSearch();
-                                                      });
-    QMetaObject::Connection end = QObject::connect(c, &MController::addressChanged, c, [&](int addr) {
+    const QMetaObject::Connection watch = QObject::connect(c, &MController::addressChanged, c, [&](int addr) {
+        if (addr == lastAddress + 1)
+            c->stopSearch();
         ended = addr > lastAddress;
     });
-    if (!c->startSearch())
-        return false;
-    const bool ok = QTest::qWaitFor([&] {
+    const bool ok = c->startSearch() && QTest::qWaitFor([&] {
         if (!ended)
             return false;
         for (int i = 0; i < c->monitorCount(); ++i) {
@@ -119,15 +77,13 @@ bool MainWindowFixture::searchUpTo(int lastAddress)
         }
         return true;
     }, 20000);
-    QObject::disconnect(cancel);
-    QObject::disconnect(end);
+    QObject::disconnect(watch);
     return ok;
 }
 
 void MainWindowFixture::answerMessageBox(QMessageBox::StandardButton button, QString *seen)
 {
     auto *poll = new QTimer;
-    poll->setInterval(10);
     QObject::connect(poll, &QTimer::timeout, poll, [poll, button, seen] {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (!box)
@@ -137,5 +93,5 @@ void MainWindowFixture::answerMessageBox(QMessageBox::StandardButton button, QSt
         box->button(button)->click();
         poll->deleteLater();
     });
-    poll->start();
+    poll->start(10);
 }

@@ -1,22 +1,20 @@
 #ifndef MAINWINDOWFIXTURE_H
 #define MAINWINDOWFIXTURE_H
 
+#include "detail/mwindow.h"
+#include "iconview/miconview.h"
 #include "mainwindow/mainwindow.h"
+#include "supervision/mcontroller.h"
+#include "tests/support/widgetlookup.h"
 #include "tests/support/workdir.h"
 #include "tools/sim/simbus.h"
 
+#include <QAction>
+#include <QLabel>
 #include <QMessageBox>
-#include <QStringList>
+#include <QTableView>
 
-#include <functional>
 #include <memory>
-
-class MController;
-class MIconView;
-class MWindow;
-class QAction;
-class QLabel;
-class QTableView;
 
 // A main window in a temporary working directory whose mc422.ini points at a
 // simulated bus. The window's parts are reached by their object names.
@@ -29,23 +27,24 @@ public:
     // Writes mc422.ini: extra lines first (top-level keys, or groups such
     // as "[alarm]"), then the simulator's device and a short time-out.
     void writeSettings(const QString &extra = QString(), int timeoutMs = 10);
-    QByteArray settingsBytes() const;
     // From now on the settings name a symbolic link that follows the bus's
     // device across vanish and reappear; returns it.
     QString linkBus();
-    MainWindow &open();   // creates and shows the window
-    void destroyWindow(); // as a killed process would: no close event
-
-    MController *controller() const;
-    QTableView *tableView() const;
-    MIconView *iconView() const;
-    MWindow *dock() const;
-    QLabel *label(const char *name) const;
-    QAction *action(const char *name) const;
-
+    MainWindow &open(); // creates and shows the window
+    // Monitors at these addresses (those not on the bus yet in the
+    // simulator's default state), the settings, the window, and a search
+    // that found them all.
+    bool startWith(const QList<quint8> &addresses, const QString &extra = QString(), int timeoutMs = 10);
     // Searches through the controller and cancels after lastAddress, then
     // waits until every listed monitor has been read out.
     bool searchUpTo(int lastAddress);
+
+    template<typename T = QLabel> T *w(const char *name) const { return child<T>(window.get(), name); }
+    QAction *action(const char *name) const { return w<QAction>(name); }
+    MController *controller() const { return w<MController>("controller"); }
+    QTableView *table() const { return w<QTableView>("tableView"); }
+    MIconView *icons() const { return w<MIconView>("iconView"); }
+    MWindow *dock() const { return w<MWindow>("monitorWindow"); }
 
     // Answers the next message box with the given button and returns its
     // title and text ("title|text") through *seen.
