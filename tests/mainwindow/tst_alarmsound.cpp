@@ -37,13 +37,9 @@ public:
     ~Helper() override { end(); }
     void end()
     {
-        if (state() == NotRunning)
-            return;
         terminate();
-        if (!waitForFinished(5000)) {
-            kill();
-            waitForFinished(1000);
-        }
+        if (state() != NotRunning && !waitForFinished(5000))
+            kill(), waitForFinished(1000);
     }
 };
 
@@ -54,30 +50,75 @@ bool soundServerRunning()
     return pactl.waitForFinished(3000) && pactl.exitStatus() == QProcess::NormalExit && pactl.exitCode() == 0;
 }
 
-// The times (ms since start()) at which playback streams appeared on and
-// left the sound server.
-class PlaybackWatcher
+// The audible stretches of 16-bit stereo samples, each from its first to its
+// last audible sample, in ms; a quiet of more than PlayGapMs ends a stretch.
+QList<double> audibleSpans(const QByteArray &pcm)
+{
+    QList<double> spans;
+    qint64 first = -1;
+    qint64 last = -1;
+    for (qint64 i = 0; i <= pcm.size() / 4; ++i) {
+        const char *frame = pcm.constData() + i * 4;
+        const bool end = i == pcm.size() / 4;
+        if (!end && qAbs(qFromLittleEndian<qint16>(frame)) <= Audible && qAbs(qFromLittleEndian<qint16>(frame + 2)) <= Audible)
+            continue;
+        if (first >= 0 && (end || i - last > qint64(SampleRate) * PlayGapMs / 1000)) {
+            spans << (last - first) * 1000.0 / SampleRate;
+            first = -1;
+        }
+        if (first < 0)
+            first = last = i;
+        last = i;
+    }
+    return spans;
+}
+
+// What the sound server plays: the times (ms since start()) at which
+// playback streams appear and leave, and the sound itself, recorded from the
+// default sink's monitor.
+class Listener
 {
 public:
     bool start()
     {
         // Stamped as they come, not when asked for.
-        QObject::connect(&process, &QProcess::readyReadStandardOutput, [this] { poll(); });
-        process.start(QStringLiteral("pactl"), {QStringLiteral("subscribe")});
+        QObject::connect(&events, &QProcess::readyReadStandardOutput, [this] { poll(); });
+        events.start(QStringLiteral("pactl"), {QStringLiteral("subscribe")});
         clock.start();
-        // It prints nothing until it has subscribed; another client coming
+        recorder.setStandardOutputFile(QStringLiteral("heard.raw"));
+        recorder.start(QStringLiteral("parec"), {"-d", "@DEFAULT_MONITOR@", "--format=s16le", "--channels=2",
+                                                  QStringLiteral("--rate=%1").arg(SampleRate), "--raw"});
+        // pactl prints nothing until it has subscribed; another client coming
         // and going is then the first event it reports.
-        return process.waitForStarted(3000)
-            && QTest::qWaitFor([this] { return soundServerRunning() && subscribed; }, 5000);
+        return events.waitForStarted(3000) && recorder.waitForStarted(3000)
+            && QTest::qWaitFor([this] { return soundServerRunning() && subscribed; }, 5000)
+            && QTest::qWaitFor([] { return QFileInfo(QStringLiteral("heard.raw")).size() > 0; }, 5000);
     }
     QList<qint64> plays() { return poll(), created; }
     QList<qint64> ends() { return poll(), removed; }
-    QElapsedTimer clock;
+    qint64 sinceLastEnd() { return clock.elapsed() - ends().value(ends().size() - 1); }
+
+    // Whether the recording holds `count` plays, each spanning at least 95% of
+    // the sound in the file (played raw, as the window does).
+    bool heardComplete(int count)
+    {
+        recorder.end();
+        QFile file(QStringLiteral("alarm.wav"));
+        QFile recording(QStringLiteral("heard.raw"));
+        if (!file.open(QIODevice::ReadOnly) || !recording.open(QIODevice::ReadOnly))
+            return false;
+        const QList<double> sound = audibleSpans(file.readAll());
+        const QList<double> heard = audibleSpans(recording.readAll());
+        const double shortest = heard.isEmpty() ? 0 : *std::min_element(heard.cbegin(), heard.cend());
+        qInfo("%d plays heard (%d expected), shortest %.0f ms of %.0f ms", int(heard.size()), count, shortest,
+              sound.value(0));
+        return sound.size() == 1 && heard.size() == count && shortest >= 0.95 * sound.first();
+    }
 
 private:
     void poll()
     {
-        buffer += process.readAllStandardOutput();
+        buffer += events.readAllStandardOutput();
         for (qsizetype end; (end = buffer.indexOf('\n')) >= 0; buffer.remove(0, end + 1)) {
             subscribed = true;
             if (buffer.left(end).contains("'new' on sink-input"))
@@ -86,111 +127,30 @@ private:
                 removed << clock.elapsed();
         }
     }
-    Helper process;
+    QElapsedTimer clock;
     QByteArray buffer;
     bool subscribed = false;
     QList<qint64> created;
     QList<qint64> removed;
+    // Last, so that they end first: output read while ending goes to poll().
+    Helper events;
+    Helper recorder;
 };
 
-// Records what the default sink plays, as raw 16-bit stereo samples.
-class SoundRecorder
+// Starts a sound server of this process's own, with one null sink as its
+// output. The first must start before any audio object exists: Qt connects
+// once per process.
+bool startSoundServer(Helper &server, const QString &sinkName)
 {
-public:
-    explicit SoundRecorder(const QString &path) : path(path) {}
-    bool start() // true once the recording runs
-    {
-        process.setStandardOutputFile(path);
-        process.start(QStringLiteral("parec"), {"-d", "@DEFAULT_MONITOR@", "--format=s16le", "--channels=2",
-                                                 QStringLiteral("--rate=%1").arg(SampleRate), "--raw"});
-        return process.waitForStarted(3000) && QTest::qWaitFor([this] { return QFileInfo(path).size() > 0; }, 5000);
-    }
-    QByteArray stop()
-    {
-        process.end();
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-private:
-    QString path;
-    Helper process;
-};
-
-// The audible stretches of 16-bit stereo samples, each from its first to its
-// last audible sample, in ms; a quiet of more than PlayGapMs ends a stretch.
-QList<double> audibleSpans(const QByteArray &pcm)
-{
-    QList<double> spans;
-    const qint64 gapFrames = qint64(SampleRate) * PlayGapMs / 1000;
-    qint64 first = -1;
-    qint64 last = -1;
-    for (qint64 i = 0; i < pcm.size() / 4; ++i) {
-        const char *frame = pcm.constData() + i * 4;
-        if (qAbs(qFromLittleEndian<qint16>(frame)) <= Audible && qAbs(qFromLittleEndian<qint16>(frame + 2)) <= Audible)
-            continue;
-        if (first >= 0 && i - last > gapFrames) {
-            spans << (last - first) * 1000.0 / SampleRate;
-            first = -1;
-        }
-        if (first < 0)
-            first = i;
-        last = i;
-    }
-    if (first >= 0)
-        spans << (last - first) * 1000.0 / SampleRate;
-    return spans;
+    server.setStandardOutputFile(QProcess::nullDevice());
+    server.setStandardErrorFile(QProcess::nullDevice());
+    server.start(QStringLiteral("pulseaudio"), {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
+                                                "--load=module-null-sink sink_name=" + sinkName,
+                                                "--load=module-native-protocol-unix"});
+    return server.waitForStarted(3000)
+        && QTest::qWaitFor([&] { return server.state() != QProcess::Running || soundServerRunning(); }, 10000)
+        && server.state() == QProcess::Running;
 }
-
-// Whether the recording holds `plays` plays, each spanning at least 95% of
-// the sound in the file (played raw, as the window does).
-bool completePlays(const QByteArray &recording, int plays)
-{
-    QFile file(QStringLiteral("alarm.wav"));
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QList<double> sound = audibleSpans(file.readAll());
-    const QList<double> heard = audibleSpans(recording);
-    const double shortest = heard.isEmpty() ? 0 : *std::min_element(heard.cbegin(), heard.cend());
-    qInfo("%d plays heard (%d expected), shortest %.0f ms of %.0f ms", int(heard.size()), plays, shortest,
-          sound.value(0));
-    if (sound.size() == 1 && heard.size() == plays && shortest >= 0.95 * sound.first())
-        return true;
-    qWarning() << "heard (ms):" << heard;
-    return false;
-}
-
-// A sound server of this process's own, with one null sink as its output.
-class PrivateSoundServer
-{
-public:
-    // Points this process (and the tools it runs) at the server and starts
-    // it. Must run before any audio object exists: Qt connects once per
-    // process.
-    bool prepare()
-    {
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.path()));
-        qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(dir.path()) + "/pulse/native");
-        return dir.isValid() && start(QStringLiteral("kelvaro_null"));
-    }
-    bool start(const QString &sinkName)
-    {
-        process.setStandardOutputFile(QProcess::nullDevice());
-        process.setStandardErrorFile(QProcess::nullDevice());
-        process.start(QStringLiteral("pulseaudio"),
-                      {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
-                       "--load=module-null-sink sink_name=" + sinkName, "--load=module-native-protocol-unix"});
-        return process.waitForStarted(3000)
-            && QTest::qWaitFor([this] { return process.state() != QProcess::Running || soundServerRunning(); },
-                               10000)
-            && process.state() == QProcess::Running;
-    }
-    void stop() { process.end(); }
-
-private:
-    QTemporaryDir dir{QStringLiteral("/tmp/kc-pulse-XXXXXX")};
-    Helper process;
-};
 
 } // namespace
 
@@ -205,15 +165,19 @@ class TestAlarmSound : public QObject
             return NoServer;
         return qEnvironmentVariableIsEmpty("KC_PRIVATE_SOUND_SERVER") ? SharedServer : PrivateServer;
     }
-    std::unique_ptr<PrivateSoundServer> privateServer;
+    QTemporaryDir serverDir{QStringLiteral("/tmp/kc-pulse-XXXXXX")};
+    Helper privateServer;
 
     // The window in alarm tone mode `tone` (extra: more [alarm] keys) with
-    // the sound file next to it and these monitors found.
-    static bool start(MainWindowFixture &f, int tone, const QList<quint8> &addresses, bool soundFile = true,
-                      const QString &extra = QString())
+    // the sound file beside it and these monitors found; `alarm` is the first
+    // monitor's alarm from the start.
+    static bool start(MainWindowFixture &f, int tone, const QList<quint8> &addresses, quint8 alarm = 0,
+                      bool soundFile = true, const QString &extra = QString())
     {
+        SimMonitorState first = SimMonitor::defaultState(addresses.first());
+        first.alarm = alarm;
         const QString wav = qEnvironmentVariable("KC_BIN_DIR") + QStringLiteral("/alarm.wav");
-        return (!soundFile || QFile::copy(wav, f.dir.filePath(QStringLiteral("alarm.wav"))))
+        return f.bus.addMonitor(first) && (!soundFile || QFile::copy(wav, f.dir.filePath(QStringLiteral("alarm.wav"))))
             && f.startWith(addresses, QStringLiteral("[alarm]\ntone=%1\n%2").arg(tone).arg(extra), BusTimeoutMs);
     }
 
@@ -222,9 +186,10 @@ private slots:
     {
         if (currentRun() != PrivateServer)
             return;
-        privateServer = std::make_unique<PrivateSoundServer>();
-        if (!privateServer->prepare())
-            privateServer.reset();
+        // This process and the tools it runs talk to the private server.
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(serverDir.path()));
+        qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(serverDir.path()) + "/pulse/native");
+        startSoundServer(privateServer, QStringLiteral("kelvaro_null"));
     }
     void init()
     {
@@ -234,61 +199,51 @@ private slots:
                                                                          : SharedServer;
         if (run != currentRun())
             QSKIP("runs in another configuration");
-        if (run == PrivateServer && !privateServer)
-            QSKIP("no sound server could be started");
         if (run != NoServer && !soundServerRunning())
-            QSKIP("no sound server: the test command starts one");
+            QSKIP("no sound server: the test command starts one, the restart run its own");
     }
 
     void toneOncePlaysOncePerStatusChange()
     {
         MainWindowFixture f;
         QVERIFY(start(f, 1, {5, 6}));
-        PlaybackWatcher watcher;
-        QVERIFY(watcher.start());
-        SoundRecorder recorder(f.dir.filePath(QStringLiteral("heard.raw")));
-        QVERIFY(recorder.start());
+        Listener sound;
+        QVERIFY(sound.start());
         QVERIFY(f.bus.setAlarm(5, 0x08));
-        QTRY_COMPARE_WITH_TIMEOUT(watcher.ends().size(), 1, 5000);
-        // No repetition by time: a wait past the repeat interval proves it.
-        QTest::qWait(6000);
-        QCOMPARE(watcher.plays().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(sound.ends().size(), 1, 5000);
+        QTest::qWait(6000); // past the repeat interval: proves no repetition by time
+        QCOMPARE(sound.plays().size(), 1);
         // ...but again at every later status change of any monitor while it
         // lasts, however many there are.
         constexpr int Changes = 7;
         for (int change = 2; change <= Changes; ++change) {
-            // A silence the recording can tell the plays apart by.
-            QTRY_VERIFY(watcher.clock.elapsed() - watcher.ends().last() > 2 * PlayGapMs);
+            QTRY_VERIFY(sound.sinceLastEnd() > 2 * PlayGapMs); // a silence that tells the plays apart
             QVERIFY(f.bus.setPower(6, change % 2 != 0));
-            QTRY_COMPARE_WITH_TIMEOUT(watcher.plays().size(), change, 5000);
-            QTRY_COMPARE_WITH_TIMEOUT(watcher.ends().size(), change, 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(sound.plays().size(), change, 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(sound.ends().size(), change, 5000);
         }
-        QVERIFY(completePlays(recorder.stop(), Changes));
+        QVERIFY(sound.heardComplete(Changes));
     }
 
     void toneContinueRepeatsUntilTheAlarmClears()
     {
         MainWindowFixture f;
         QVERIFY(start(f, 2, {5}));
-        PlaybackWatcher watcher;
-        QVERIFY(watcher.start());
-        SoundRecorder recorder(f.dir.filePath(QStringLiteral("heard.raw")));
-        QVERIFY(recorder.start());
+        Listener sound;
+        QVERIFY(sound.start());
         QVERIFY(f.bus.setAlarm(5, 0x08));
         // Many more plays than one output stream survives.
-        QTRY_VERIFY_WITH_TIMEOUT(watcher.plays().size() >= 9, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(sound.plays().size() >= 9, 60000);
         QVERIFY(f.bus.setAlarm(5, 0x00));
         QTRY_COMPARE(f.w("alarmLabel")->text(), QStringLiteral("0 Alarming"));
         // The play in progress runs to its end.
-        QTRY_COMPARE_WITH_TIMEOUT(watcher.ends().size(), watcher.plays().size(), 5000);
-        const QList<qint64> plays = watcher.plays();
-        QVERIFY(completePlays(recorder.stop(), plays.size()));
+        QTRY_COMPARE_WITH_TIMEOUT(sound.ends().size(), sound.plays().size(), 5000);
+        const QList<qint64> plays = sound.plays();
+        QVERIFY(sound.heardComplete(plays.size()));
         for (int i = 1; i < plays.size(); ++i)
-            QVERIFY2(plays.at(i) - plays.at(i - 1) > 4500 && plays.at(i) - plays.at(i - 1) < 5800,
-                     qPrintable(QString::number(plays.at(i) - plays.at(i - 1))));
-        // A wait past the repeat interval proves the repetition has stopped.
-        QTest::qWait(6000);
-        QCOMPARE(watcher.plays().size(), plays.size());
+            QVERIFY2(qAbs(plays.at(i) - plays.at(i - 1) - 5150) < 650, qPrintable(QString::number(plays.at(i) - plays.at(i - 1))));
+        QTest::qWait(6000); // past the repeat interval: proves the repetition has stopped
+        QCOMPARE(sound.plays().size(), plays.size());
     }
 
     void neverPlays_data()
@@ -303,18 +258,15 @@ private slots:
         QFETCH(int, tone);
         QFETCH(bool, soundFile);
         MainWindowFixture f;
-        SimMonitorState alarming = SimMonitor::defaultState(5);
-        alarming.alarm = 0x08;
-        QVERIFY(f.bus.addMonitor(alarming));
-        PlaybackWatcher watcher;
-        QVERIFY(watcher.start());
+        Listener sound;
+        QVERIFY(sound.start());
         if (!soundFile)
             QTest::ignoreMessage(QtDebugMsg, "Audio file not found");
-        QVERIFY(start(f, tone, {5}, soundFile));
+        QVERIFY(start(f, tone, {5}, 0x08, soundFile));
         QTRY_COMPARE(f.w("alarmLabel")->text(), QStringLiteral("1 Alarming"));
         QVERIFY(f.bus.setAlarm(5, 0x0A)); // a status change, which would play again
         QTest::qWait(1500); // proves an absence: no stream opens
-        QCOMPARE(watcher.plays().size(), 0);
+        QCOMPARE(sound.plays().size(), 0);
     }
 
     void toneComesBackAfterSoundServerRestart()
@@ -322,22 +274,20 @@ private slots:
         MainWindowFixture f;
         QVERIFY(start(f, 2, {5}));
         {
-            PlaybackWatcher watcher;
-            QVERIFY(watcher.start());
+            Listener sound;
+            QVERIFY(sound.start());
             QVERIFY(f.bus.setAlarm(5, 0x08));
-            QTRY_COMPARE_WITH_TIMEOUT(watcher.plays().size(), 1, 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(sound.plays().size(), 1, 5000);
         }
         // Gone in the middle of a play, and back at once with another sink.
-        privateServer->stop();
-        QVERIFY(privateServer->start(QStringLiteral("kelvaro_other")));
-        PlaybackWatcher watcher;
-        QVERIFY(watcher.start());
-        SoundRecorder recorder(f.dir.filePath(QStringLiteral("heard.raw")));
-        QVERIFY(recorder.start());
+        privateServer.end();
+        QVERIFY(startSoundServer(privateServer, QStringLiteral("kelvaro_other")));
+        Listener sound;
+        QVERIFY(sound.start());
         // Qt reconnects 3 s after losing the server; the next repetition plays.
-        QTRY_VERIFY_WITH_TIMEOUT(!watcher.plays().isEmpty(), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(watcher.ends().size(), 1, 5000);
-        QVERIFY(completePlays(recorder.stop(), 1));
+        QTRY_VERIFY_WITH_TIMEOUT(!sound.plays().isEmpty(), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(sound.ends().size(), 1, 5000);
+        QVERIFY(sound.heardComplete(1));
     }
 
     void lostLinkSounds_data()
@@ -353,37 +303,34 @@ private slots:
         QFETCH(bool, linkAlarm);
         MainWindowFixture f;
         f.linkBus();
-        QVERIFY(start(f, 2, {5}, true, QStringLiteral("link=%1\n").arg(linkAlarm ? "true" : "false")));
-        PlaybackWatcher watcher;
-        QVERIFY(watcher.start());
+        QVERIFY(start(f, 2, {5}, 0, true, QStringLiteral("link=%1\n").arg(linkAlarm)));
+        Listener sound;
+        QVERIFY(sound.start());
         QVERIFY(f.bus.vanish());
         QTRY_VERIFY_WITH_TIMEOUT(f.w("linkLabel")->text().startsWith(QStringLiteral("Link lost")), 2000);
         if (!linkAlarm) {
             QTest::qWait(7000); // proves an absence, past one repeat interval
-            QCOMPARE(watcher.plays().size(), 0);
+            QCOMPARE(sound.plays().size(), 0);
             return;
         }
-        QTRY_VERIFY_WITH_TIMEOUT(watcher.plays().size() >= 2, 8000);
+        QTRY_VERIFY_WITH_TIMEOUT(sound.plays().size() >= 2, 8000);
         QCOMPARE(f.w("alarmLabel")->text(), QStringLiteral("0 Alarming"));
-
         // Back: the repetition stops once the play in progress has ended.
         QVERIFY(f.bus.reappear());
         QTRY_COMPARE_WITH_TIMEOUT(f.w("linkLabel")->text(), QStringLiteral("Link OK"), 3000);
-        QTRY_COMPARE_WITH_TIMEOUT(watcher.ends().size(), watcher.plays().size(), 3000);
-        const qsizetype plays = watcher.plays().size();
+        QTRY_COMPARE_WITH_TIMEOUT(sound.ends().size(), sound.plays().size(), 3000);
+        const qsizetype plays = sound.plays().size();
+        QVERIFY(sound.heardComplete(plays));
         QTest::qWait(6000); // proves an absence, past one repeat interval
-        QCOMPARE(watcher.plays().size(), plays);
+        QCOMPARE(sound.plays().size(), plays);
     }
 
     void silentWithoutSoundServer()
     {
         MainWindowFixture f;
-        SimMonitorState alarming = SimMonitor::defaultState(5);
-        alarming.alarm = 0x08;
-        QVERIFY(f.bus.addMonitor(alarming));
         QTest::ignoreMessage(QtDebugMsg, "Audio format not supported");
         // Everything else works: the alarm is counted and shown.
-        QVERIFY(start(f, 2, {5}));
+        QVERIFY(start(f, 2, {5}, 0x08));
         QTRY_COMPARE(f.w("alarmLabel")->text(), QStringLiteral("1 Alarming"));
         QCOMPARE(f.w("alarmLabel")->palette().color(QPalette::WindowText), QColor(Qt::red));
     }

@@ -15,28 +15,19 @@ namespace {
 
 constexpr int Icon = MonitorModel::IconColumn;
 
-QPoint rowCentre(QTableView *view, int row)
-{
-    return view->visualRect(view->model()->index(row, 0)).center();
-}
-
-// Selects rows of the table one after another, as Ctrl+clicks would.
-void selectRows(QTableView *view, const QList<int> &rows)
+// Selects rows of the table one after another, as Ctrl+clicks would, and
+// makes `current` the current row.
+void selectRows(QTableView *view, const QList<int> &rows, int current = 0)
 {
     view->clearSelection();
     for (int row : rows)
         view->selectionModel()->select(view->model()->index(row, 0),
                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    view->selectionModel()->setCurrentIndex(view->model()->index(current, 0), QItemSelectionModel::NoUpdate);
 }
 
-// Sorts as a click on the header does: only while sorting is enabled.
-void sortByAddressDescending(QTableView *view)
-{
-    view->horizontalHeader()->setSortIndicator(MonitorModel::AddressColumn, Qt::DescendingOrder);
-}
-
-// The power key frames (on 0xff, off 0xfe) on the wire, in hex.
-QStringList powerFrames(const SimBus &bus)
+// The power key frames (on 0xff, off 0xfe) on the wire since the last call.
+QStringList powerFrames(SimBus &bus)
 {
     QStringList frames;
     for (const SimTraceEntry &entry : bus.trace()) {
@@ -47,19 +38,25 @@ QStringList powerFrames(const SimBus &bus)
     return frames;
 }
 
-// Searches as F5 does and hands the progress dialog to watch every few ms
-// while it is up; returns when the search is over.
-void search(QWidget *window, const std::function<void(QProgressDialog *)> &watch)
+// Presses the key on the window; whatever modal dialog comes up meanwhile is
+// handed to watch every few ms.
+void press(QWidget *window, const QKeySequence &key, const std::function<void(QWidget *)> &watch = {})
 {
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (auto *dialog = qobject_cast<QProgressDialog *>(QApplication::activeModalWidget()))
+        if (QWidget *dialog = QApplication::activeModalWidget())
             watch(dialog);
     });
-    poll.start(5);
+    if (watch)
+        poll.start(5);
     window->activateWindow(); // a shortcut reaches the active window only
     QVERIFY(QTest::qWaitForWindowActive(window));
-    QTest::keyClick(window, Qt::Key_F5);
+    QTest::keySequence(window, key);
+}
+
+void answer(QWidget *box, QMessageBox::StandardButton button)
+{
+    qobject_cast<QMessageBox *>(box)->button(button)->click();
 }
 
 } // namespace
@@ -80,27 +77,19 @@ private slots:
     {
         QFETCH(QString, catalogue);
         QTranslator translator;
-        if (!catalogue.isEmpty()) {
-            QVERIFY2(translator.load(catalogue), qPrintable(catalogue));
-            QCoreApplication::installTranslator(&translator);
-        }
+        QVERIFY(catalogue.isEmpty() || (translator.load(catalogue) && QCoreApplication::installTranslator(&translator)));
         MainWindowFixture f;
         f.writeSettings();
         MainWindow &w = f.open();
         QCoreApplication::removeTranslator(&translator);
-
         QList<QList<QAction *>> menus = {w.menuBar()->actions()};
         for (int m = 0; m < menus.size(); ++m) {
-            QMap<QChar, QString> taken;
+            QMap<QKeySequence, QString> taken;
             for (QAction *action : menus.at(m)) {
                 if (action->menu())
                     menus << action->menu()->actions();
-                const QString text = QString(action->text()).remove(QStringLiteral("&&"));
-                const qsizetype at = text.indexOf(QLatin1Char('&'));
-                if (at < 0 || at + 1 >= text.size())
-                    continue;
-                const QChar key = text.at(at + 1).toLower();
-                QVERIFY2(!taken.contains(key), qPrintable(taken.value(key) + " / " + action->text()));
+                const QKeySequence key = QKeySequence::mnemonic(action->text());
+                QVERIFY2(key.isEmpty() || !taken.contains(key), qPrintable(taken.value(key) + " / " + action->text()));
                 taken.insert(key, action->text());
             }
         }
@@ -110,8 +99,8 @@ private slots:
     }
 
     // Rows follow the list until the operator sorts; a click shows that row's
-    // monitor in the dock; Remove takes the visible view's current item only.
-    void tableDockAndRemove()
+    // monitor in the dock; batch power and Remove act on the visible view.
+    void monitorsInTheViews()
     {
         MainWindowFixture f;
         for (quint8 address : {2, 5, 9, 11}) { // serial numbers against the address order
@@ -120,205 +109,75 @@ private slots:
             QVERIFY(f.bus.addMonitor(state));
         }
         QVERIFY(f.startWith({2, 5, 9, 11}));
+        f.window->resize(1200, 700);
         QTableView *table = f.table();
         QVERIFY(table->isColumnHidden(Icon));
         QCOMPARE(table->horizontalHeader()->sortIndicatorSection(), -1);
-        QStringList shown;
-        for (int row = 0; row < 4; ++row)
-            shown << table->model()->index(row, MonitorModel::SerialColumn).data().toString();
-        QCOMPARE(shown, QStringList({"KV18", "KV15", "KV11", "KV9"}));
-
-        sortByAddressDescending(table); // 11, 9, 5, 2
-        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, rowCentre(table, 3));
-        QCOMPARE(int(f.dock()->myMonitor()->address), 2);
+        QCOMPARE(table->model()->index(3, MonitorModel::SerialColumn).data().toString(), QStringLiteral("KV9"));
+        // Sorted as a click on the header does: only while sorting is enabled.
+        table->horizontalHeader()->setSortIndicator(MonitorModel::AddressColumn, Qt::DescendingOrder);
+        const auto clickRow = [table](int row) {
+            QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                              table->visualRect(table->model()->index(row, 0)).center());
+        };
+        clickRow(3);
         QCOMPARE(f.dock()->myMonitor()->serialNumber, QStringLiteral("KV18"));
         // A click changes only what the dock shows, not whether it shows.
         f.dock()->hide();
-        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, rowCentre(table, 1));
+        clickRow(1);
         QCOMPARE(int(f.dock()->myMonitor()->address), 9);
         QVERIFY(f.dock()->isHidden());
 
-        MController *c = f.controller();
-        selectRows(table, {0, 1, 2});
-        table->selectionModel()->setCurrentIndex(table->model()->index(1, 0), QItemSelectionModel::NoUpdate);
-        QTest::keyClick(f.window.get(), Qt::Key_R, Qt::ControlModifier);
-        QCOMPARE(c->monitorCount(), 3);
-        QVERIFY(!c->transactionThread()->findMonitor(9));
-
-        // With the icon view shown, its current item goes, not the table's.
-        f.action("iconViewAct")->trigger();
-        table->selectionModel()->setCurrentIndex(table->model()->index(0, 0), QItemSelectionModel::NoUpdate);
-        f.icons()->setCurrentIndex(f.icons()->model()->index(0, Icon)); // address 2
-        f.action("removeAct")->trigger();
-        QCOMPARE(c->monitorCount(), 2);
-        QVERIFY(!c->transactionThread()->findMonitor(2));
-        QVERIFY(c->transactionThread()->findMonitor(11));
-        f.icons()->setCurrentIndex(QModelIndex());
-        f.action("removeAct")->trigger();
-        QCOMPARE(c->monitorCount(), 2);
-    }
-
-    // Batch power goes to the visible view's selection, in selection order.
-    void batchPowerFollowsTheSelection()
-    {
-        MainWindowFixture f;
-        QVERIFY(f.startWith({3, 7, 12}));
-        QTableView *table = f.table();
-        sortByAddressDescending(table); // 12, 7, 3
-        selectRows(table, {1, 2, 0});
+        // Batch power goes to the table's selection, in selection order.
+        selectRows(table, {1, 3, 0}, 1);
         f.bus.clearTrace();
         f.action("powerOffAct")->trigger();
-        QTRY_COMPARE(powerFrames(f.bus), QStringList({"87 d0 00 fe", "83 d0 00 fe", "8c d0 00 fe"}));
-        QTRY_VERIFY(!(f.bus.monitor(3)->power || f.bus.monitor(7)->power || f.bus.monitor(12)->power));
+        QTRY_COMPARE(powerFrames(f.bus), QStringList({"89 d0 00 fe", "82 d0 00 fe", "8b d0 00 fe"}));
+        QTRY_VERIFY(!(f.bus.monitor(2)->power || f.bus.monitor(9)->power || f.bus.monitor(11)->power));
+        // Remove takes the current row only.
+        press(f.window.get(), QKeySequence(Qt::CTRL | Qt::Key_R));
+        QCOMPARE(f.controller()->monitorCount(), 3);
+        QVERIFY(!f.controller()->transactionThread()->findMonitor(9));
 
-        selectRows(table, {2});
-        f.bus.clearTrace();
-        f.action("powerOnAct")->trigger();
-        QTRY_COMPARE(powerFrames(f.bus), QStringList({"83 d0 00 ff"}));
-
-        // The icon view shows with nothing selected: the table's selection
-        // does not count. A short wait proves nothing is sent.
-        selectRows(table, {0, 1});
-        f.action("iconViewAct")->trigger();
-        f.bus.clearTrace();
-        f.action("powerOnAct")->trigger();
-        f.action("powerOffAct")->trigger();
-        QTest::qWait(200);
-        QCOMPARE(powerFrames(f.bus), QStringList());
-        f.icons()->selectionModel()->select(f.icons()->model()->index(1, Icon), QItemSelectionModel::Select);
-        f.action("powerOnAct")->trigger();
-        QTRY_COMPARE(powerFrames(f.bus), QStringList({"87 d0 00 ff"}));
-    }
-
-    // Icons found while the table showed are laid out side by side once
-    // shown; the layout actions write and read poslist.pon.
-    void iconLayout()
-    {
-        MainWindowFixture f;
-        QVERIFY(f.startWith({3, 7, 12}));
-        f.window->resize(1200, 700);
+        // Icons found while the table showed are laid out side by side once shown.
         f.action("iconViewAct")->trigger();
         MIconView *icons = f.icons();
         const auto place = [icons](int row) { return icons->visualRect(icons->model()->index(row, Icon)); };
         QTRY_VERIFY(icons->width() > 3 * 80);
         QTRY_COMPARE(place(1).top(), place(0).top());
         QVERIFY(place(1).left() > place(0).left());
+        // Nothing selected there: the table's selection does not count, as a
+        // short wait with nothing sent proves.
+        f.bus.clearTrace();
+        f.action("powerOnAct")->trigger();
+        QTest::qWait(200);
+        QCOMPARE(powerFrames(f.bus), QStringList());
+        icons->selectionModel()->select(icons->model()->index(1, Icon), QItemSelectionModel::Select); // 5
+        f.action("powerOnAct")->trigger();
+        QTRY_COMPARE(powerFrames(f.bus), QStringList({"85 d0 00 ff"}));
+        // Its current item goes, not the table's; with none, nothing does.
+        icons->setCurrentIndex(icons->model()->index(0, Icon)); // 2
+        f.action("removeAct")->trigger();
+        QCOMPARE(f.controller()->monitorCount(), 2);
+        QVERIFY(!f.controller()->transactionThread()->findMonitor(2));
+        icons->setCurrentIndex(QModelIndex());
+        f.action("removeAct")->trigger();
+        QCOMPARE(f.controller()->monitorCount(), 2);
 
+        // The layout actions write and read poslist.pon.
         f.action("saveLayoutAct")->trigger();
         QFile file(MIconView::positionFilePath());
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll().left(5).toHex(), QByteArray("000000030c")); // count, highest first
+        QCOMPARE(file.readAll().left(5).toHex(), QByteArray("000000020b")); // count, highest first
         file.close();
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray::fromHex("00000001" "07" "000000c8" "0000012c")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray::fromHex("00000001" "0b" "000000c8" "0000012c")));
         file.close();
         f.action("restoreLayoutAct")->trigger();
         QTRY_COMPARE(place(1).topLeft(), QPoint(200, 300));
     }
 
-    void quitAnsweredNoWritesNothing()
-    {
-        MainWindowFixture f;
-        f.writeSettings();
-        MainWindow &w = f.open();
-        const QByteArray before = f.dir.readIni();
-        QString seen;
-        MainWindowFixture::answerMessageBox(QMessageBox::No, &seen);
-        QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
-        QCOMPARE(seen, QStringLiteral("Kelvaro Controller|Do you want to quit now"));
-        QVERIFY(w.isVisible());
-        QCOMPARE(f.dir.readIni(), before);
-
-        MainWindowFixture::answerMessageBox(QMessageBox::Yes);
-        QVERIFY(w.close());
-        QVERIFY(QSettings("mc422.ini", QSettings::IniFormat).contains("detailview/isvisible"));
-    }
-
-    void quitDuringAScriptWaitEndsIt()
-    {
-        MainWindowFixture f;
-        f.writeSettings();
-        MainWindow &w = f.open();
-        QFile script(f.dir.filePath(QStringLiteral("wait.txt")));
-        QVERIFY(script.open(QIODevice::WriteOnly) && script.write("@Idle [20000]\n") > 0);
-        script.close();
-
-        // The script is chosen; once it waits, the operator quits and says Yes.
-        QElapsedTimer clock;
-        qint64 quitAt = -1;
-        QPointer<QProgressDialog> progress;
-        ModalWatcher watcher([&](QWidget *shown) {
-            if (auto *chooser = qobject_cast<QFileDialog *>(shown)) {
-                chooser->findChild<QLineEdit *>("fileNameEdit")->setText(script.fileName());
-                static_cast<QDialog *>(chooser)->accept(); // as its Open button does
-                return true;
-            }
-            if (!(progress = qobject_cast<QProgressDialog *>(shown)))
-                return false;
-            MainWindowFixture::answerMessageBox(QMessageBox::Yes);
-            quitAt = clock.elapsed();
-            w.close();
-            return true;
-        });
-        // As the application runs: the event loop that closing the last window ends.
-        QTimer::singleShot(0, &w, [&w] { QTest::keyClick(&w, Qt::Key_T, Qt::ControlModifier); });
-        QTimer::singleShot(30000, qApp, &QCoreApplication::quit);
-        clock.start();
-        QApplication::exec();
-        QVERIFY(quitAt >= 0);
-        QVERIFY(!w.isVisible());
-        QVERIFY2(clock.elapsed() - quitAt < 1000, qPrintable(QString::number(clock.elapsed() - quitAt)));
-        QVERIFY(!progress); // the run is over
-    }
-
-    // Cancelled, the search keeps what it found and polling goes on; run to
-    // the end, it probes every address. The status bar tells meanwhile.
-    void searchDialog()
-    {
-        MainWindowFixture f;
-        for (quint8 address : {10, 45, 126})
-            QVERIFY(f.bus.addMonitor(address));
-        f.writeSettings(QString(), 2);
-        f.open();
-        search(f.window.get(), [](QProgressDialog *dialog) {
-            if (dialog->value() >= 40)
-                dialog->cancel();
-        });
-        QCOMPARE(f.controller()->monitorCount(), 1);
-        QCOMPARE(int(f.controller()->monitorAt(0)->address), 10);
-        f.bus.clearTrace();
-        QTRY_VERIFY(f.bus.requestCount() > 3);
-
-        QLabel *message = f.w("messageLabel");
-        QString during;
-        int highest = 0;
-        search(f.window.get(), [&](QProgressDialog *dialog) {
-            highest = qMax(highest, dialog->value());
-            during = message->text();
-        });
-        QCOMPARE(during, QStringLiteral("Searching monitors..."));
-        QVERIFY(highest >= 100);
-        QCOMPARE(message->text(), QStringLiteral("Ready"));
-        QVERIFY(!QApplication::activeModalWidget());
-        QTRY_COMPARE(f.controller()->monitorCount(), 3);
-    }
-
-    void searchWithAPortThatCannotOpen()
-    {
-        MainWindowFixture f;
-        f.open();
-        QVERIFY(f.dir.writeIni("[serial]\nport=/nonexistent/ttyKV0\n"));
-        f.w("messageLabel")->setText(QStringLiteral("as it was"));
-        QString seen;
-        bool progressShown = false;
-        MainWindowFixture::answerMessageBox(QMessageBox::Ok, &seen);
-        search(f.window.get(), [&](QProgressDialog *) { progressShown = true; });
-        QCOMPARE(seen, QStringLiteral("Error|Can't open /nonexistent/ttyKV0"));
-        QVERIFY(!progressShown);
-        QCOMPARE(f.w("messageLabel")->text(), QStringLiteral("as it was"));
-    }
-
-    // Size and dock survive a quit; the centre view is stored as it is
-    // switched, so it survives a killed process too.
+    // Size and dock are stored when the operator quits and says Yes; the
+    // centre view as it is switched, so it survives a killed process too.
     void windowStateSurvivesARestart()
     {
         MainWindowFixture f;
@@ -328,12 +187,21 @@ private slots:
         QVERIFY(f.icons()->isVisible() && !f.table()->isVisible()); // any value but 0 shows the icons
         QVERIFY(f.dock()->isVisible() && !f.dock()->isFloating());
         f.dock()->setFloating(true);
-        QTest::keyClick(w, Qt::Key_D, Qt::ControlModifier); // hides the dock
+        press(w, QKeySequence(Qt::CTRL | Qt::Key_D)); // hides the dock
         w->resize(1000, 900);
         f.action("tableViewAct")->trigger();
         QCOMPARE(stored(), 0);
-        MainWindowFixture::answerMessageBox(QMessageBox::Yes);
-        QVERIFY(w->close());
+        const QByteArray before = f.dir.readIni();
+        QString seen;
+        press(w, QKeySequence(Qt::CTRL | Qt::Key_Q), [&](QWidget *box) {
+            seen = box->windowTitle() + '|' + box->property("text").toString();
+            answer(box, QMessageBox::No);
+        });
+        QCOMPARE(seen, QStringLiteral("Kelvaro Controller|Do you want to quit now"));
+        QVERIFY(w->isVisible());
+        QCOMPARE(f.dir.readIni(), before); // No writes nothing
+        press(w, QKeySequence(Qt::CTRL | Qt::Key_Q), [](QWidget *box) { answer(box, QMessageBox::Yes); });
+        QVERIFY(!w->isVisible());
 
         w = &f.open();
         QCOMPARE(w->size(), QSize(1000, 900));
@@ -352,6 +220,83 @@ private slots:
         QVERIFY(f.dock()->isHidden()); // the dock's last state was never written
     }
 
+    void quitDuringAScriptWaitEndsIt()
+    {
+        MainWindowFixture f;
+        f.writeSettings();
+        MainWindow &w = f.open();
+        QFile script(f.dir.filePath(QStringLiteral("wait.txt")));
+        QVERIFY(script.open(QIODevice::WriteOnly) && script.write("@Idle [20000]\n") > 0);
+        script.close();
+        // The script is chosen; once it waits, the operator quits and says Yes.
+        QElapsedTimer clock;
+        qint64 quitAt = -1;
+        QPointer<QProgressDialog> progress;
+        ModalWatcher yes([](QWidget *box) { // the quit question, asked from inside the handler below
+            return qobject_cast<QMessageBox *>(box) && (answer(box, QMessageBox::Yes), true);
+        });
+        ModalWatcher watcher([&](QWidget *shown) {
+            if (auto *chooser = qobject_cast<QFileDialog *>(shown)) {
+                chooser->findChild<QLineEdit *>("fileNameEdit")->setText(script.fileName());
+                static_cast<QDialog *>(chooser)->accept(); // as its Open button does
+                return true;
+            }
+            if (!(progress = qobject_cast<QProgressDialog *>(shown)))
+                return false;
+            quitAt = clock.elapsed();
+            w.close();
+            return true;
+        });
+        // As the application runs: the event loop that closing the last window ends.
+        QTimer::singleShot(0, &w, [&w] { press(&w, QKeySequence(Qt::CTRL | Qt::Key_T)); });
+        QTimer::singleShot(30000, qApp, &QCoreApplication::quit);
+        clock.start();
+        QApplication::exec();
+        QVERIFY(quitAt >= 0 && !w.isVisible());
+        QVERIFY2(clock.elapsed() - quitAt < 1000, qPrintable(QString::number(clock.elapsed() - quitAt)));
+        QVERIFY(!progress); // the run is over
+    }
+
+    // Cancelled, the search keeps what it found and polling goes on; run to
+    // the end, it probes every address; a port that cannot open is reported
+    // before any progress shows.
+    void searchDialog()
+    {
+        MainWindowFixture f;
+        for (quint8 address : {10, 45, 126})
+            QVERIFY(f.bus.addMonitor(address));
+        f.writeSettings(QString(), 2);
+        f.open();
+        press(f.window.get(), Qt::Key_F5, [](QWidget *dialog) {
+            if (static_cast<QProgressDialog *>(dialog)->value() >= 40)
+                static_cast<QProgressDialog *>(dialog)->cancel();
+        });
+        QCOMPARE(f.controller()->monitorCount(), 1);
+        QCOMPARE(int(f.controller()->monitorAt(0)->address), 10);
+        f.bus.clearTrace();
+        QTRY_VERIFY(f.bus.requestCount() > 3);
+
+        QLabel *message = f.w("messageLabel");
+        QString during;
+        int highest = 0;
+        press(f.window.get(), Qt::Key_F5, [&](QWidget *dialog) {
+            highest = qMax(highest, static_cast<QProgressDialog *>(dialog)->value());
+            during = message->text();
+        });
+        QCOMPARE(during, QStringLiteral("Searching monitors..."));
+        QVERIFY(highest >= 100);
+        QCOMPARE(message->text(), QStringLiteral("Ready"));
+        QTRY_COMPARE(f.controller()->monitorCount(), 3);
+
+        QVERIFY(f.dir.writeIni("[serial]\nport=/nonexistent/ttyKV0\n"));
+        QString seen;
+        press(f.window.get(), Qt::Key_F5, [&](QWidget *box) {
+            seen += box->windowTitle() + '|' + box->property("text").toString();
+            answer(box, QMessageBox::Ok);
+        });
+        QCOMPARE(seen, QStringLiteral("Error|Can't open /nonexistent/ttyKV0"));
+    }
+
     void statusBarCountsAlarms()
     {
         MainWindowFixture f;
@@ -366,20 +311,15 @@ private slots:
         };
         QTRY_COMPARE(alarms->text(), QStringLiteral("1 Alarming"));
         QCOMPARE(count->text(), QStringLiteral("2 Monitors"));
-        QCOMPARE(colour(), QColor(Qt::red));
-        QCOMPARE(colour(QPalette::Inactive), QColor(Qt::red));
+        QVERIFY(colour() == QColor(Qt::red) && colour(QPalette::Inactive) == QColor(Qt::red));
         QVERIFY(f.bus.setAlarm(6, 0x02));
         QTRY_COMPARE(alarms->text(), QStringLiteral("2 Alarming"));
-
         // Switching the mute alarm off in the options counts at once.
-        ModalWatcher options([](QWidget *dialog) {
-            for (QCheckBox *box : dialog->findChildren<QCheckBox *>()) {
-                if (box->text() == QLatin1String("Audio mute alarm"))
-                    box->setChecked(false);
-            }
-            return ModalWatcher::click(dialog, "OK");
+        press(f.window.get(), QKeySequence(Qt::CTRL | Qt::Key_O), [](QWidget *dialog) {
+            for (QCheckBox *box : dialog->findChildren<QCheckBox *>())
+                box->setChecked(box->isChecked() && box->text() != QLatin1String("Audio mute alarm"));
+            ModalWatcher::click(dialog, "OK");
         });
-        QTest::keyClick(f.window.get(), Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(alarms->text(), QStringLiteral("1 Alarming"));
         QVERIFY(f.bus.setAlarm(6, 0x00));
         QTRY_COMPARE(alarms->text(), QStringLiteral("0 Alarming"));
@@ -396,21 +336,21 @@ private slots:
         const QString link = f.linkBus();
         QVERIFY(f.startWith({3}));
         QLabel *label = f.w("linkLabel");
-        const auto red = [label] { return label->palette().color(QPalette::WindowText) == QColor(Qt::red); };
+        const auto alarmed = [label] {
+            return label->font().bold() + (label->palette().color(QPalette::WindowText) == QColor(Qt::red));
+        };
         QCOMPARE(label->text(), QStringLiteral("Link OK"));
-        QVERIFY(!label->font().bold() && !red());
-
+        QCOMPARE(alarmed(), 0);
         const QTime before = QTime::currentTime().addMSecs(-1000);
         QVERIFY(f.bus.vanish());
         QTRY_VERIFY_WITH_TIMEOUT(label->text().startsWith(QStringLiteral("Link lost: %1 since ").arg(link)), 1000);
         const QTime since = QTime::fromString(label->text().section(' ', -1), QStringLiteral("HH:mm:ss"));
         QVERIFY2(since.isValid() && since >= before.addMSecs(-before.msec()) && since <= QTime::currentTime(),
                  qPrintable(label->text()));
-        QVERIFY(label->font().bold() && red());
-
+        QCOMPARE(alarmed(), 2);
         QVERIFY(f.bus.reappear());
         QTRY_COMPARE_WITH_TIMEOUT(label->text(), QStringLiteral("Link OK"), 3000);
-        QVERIFY(!label->font().bold() && !red());
+        QCOMPARE(alarmed(), 0);
     }
 
     void logFolderAndAboutBox()
@@ -439,16 +379,15 @@ private slots:
         // at least as wide as the address.
         int labelWidth = -1;
         int addressWidth = 0;
-        ModalWatcher about([&](QWidget *box) {
+        press(f.window.get(), QKeySequence(Qt::CTRL | Qt::Key_A), [&](QWidget *box) {
             for (QLabel *label : box->findChildren<QLabel *>()) {
                 if (label->text().contains(QLatin1String("kelvaro.example"))) {
                     labelWidth = label->width();
                     addressWidth = label->fontMetrics().horizontalAdvance("https://www.kelvaro.example");
                 }
             }
-            return ModalWatcher::click(box, "OK");
+            answer(box, QMessageBox::Ok);
         });
-        QTest::keyClick(f.window.get(), Qt::Key_A, Qt::ControlModifier);
         QVERIFY2(labelWidth >= addressWidth && addressWidth > 0,
                  qPrintable(QStringLiteral("%1 < %2").arg(labelWidth).arg(addressWidth)));
     }

@@ -3,11 +3,7 @@
 #include "monitor/cmonitor.h"
 #include "tests/support/buslink.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QFile>
 #include <QTest>
-#include <QTimer>
 
 MainWindowFixture::MainWindowFixture()
 {
@@ -79,19 +75,4 @@ bool MainWindowFixture::searchUpTo(int lastAddress)
     }, 20000);
     QObject::disconnect(watch);
     return ok;
-}
-
-void MainWindowFixture::answerMessageBox(QMessageBox::StandardButton button, QString *seen)
-{
-    auto *poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, button, seen] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        if (seen)
-            *seen = box->windowTitle() + QLatin1Char('|') + box->text();
-        box->button(button)->click();
-        poll->deleteLater();
-    });
-    poll->start(10);
 }

@@ -11,7 +11,6 @@
 
 #include <QAction>
 #include <QLabel>
-#include <QMessageBox>
 #include <QTableView>
 
 #include <memory>
@@ -45,10 +44,6 @@ public:
     QTableView *table() const { return w<QTableView>("tableView"); }
     MIconView *icons() const { return w<MIconView>("iconView"); }
     MWindow *dock() const { return w<MWindow>("monitorWindow"); }
-
-    // Answers the next message box with the given button and returns its
-    // title and text ("title|text") through *seen.
-    static void answerMessageBox(QMessageBox::StandardButton button, QString *seen = nullptr);
 
     SimBus bus;
     WorkDir dir;
