@@ -45,7 +45,6 @@ private slots:
     {
         QTest::addColumn<QString>("locale");
         QTest::addColumn<bool>("installed");
-        QTest::newRow("language only file for de_DE") << "de_DE" << true;
         QTest::newRow("language only file for de_AT") << "de_AT" << true;
         QTest::newRow("exact file") << "fr_CA" << true;
         QTest::newRow("country file does not serve the language") << "fr_FR" << false;

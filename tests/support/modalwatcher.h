@@ -25,7 +25,6 @@ public:
         connect(&timer, &QTimer::timeout, this, &ModalWatcher::look);
         timer.start(10);
     }
-
     int handledCount() const { return int(handled.size()); }
 
     // The button of widget whose text is text, or null.
@@ -41,9 +40,7 @@ public:
     static bool click(QWidget *widget, const QString &text)
     {
         QAbstractButton *found = button(widget, text);
-        if (found)
-            found->click();
-        return found;
+        return found && (found->click(), true);
     }
     // Replaces the edit's text key by key, as the operator types it.
     static void retype(QLineEdit *edit, const QString &text)
