@@ -164,45 +164,37 @@ private slots:
         disconnect(follow);
     }
 
-    void setUmd_data()
-    {
-        QTest::addColumn<bool>("umd");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("tally"); // 1 red, 2 green
-        QTest::addColumn<QByteArray>("sent");
-        QTest::newRow("UMD off, both tallies") << false << "CAM 1" << 3 << QByteArray("        ");
-        // Cut and padded to eight by the command itself, tested with the protocol.
-        QTest::newRow("beyond Latin-1, green") << true << QStringLiteral("\u00c4\u20acx") << 2
-                                               << QByteArray("\xc4?x     ");
-    }
+    // What the UMD group sends, as the shown monitor receives it: with UMD
+    // unchecked blank text, otherwise the text in Latin-1 ('?' for what it
+    // cannot hold), cut or padded to eight by the command; tally bit 0 red,
+    // bit 1 green.
     void setUmd()
     {
-        QFETCH(bool, umd);
-        QFETCH(QString, text);
-        QFETCH(int, tally);
-        QFETCH(QByteArray, sent);
         auto *check = w<QCheckBox>("umdCheck");
         // The indicator, at the left, is part of the click area however wide
         // the grid makes the box.
         const QPoint indicator(6, check->height() / 2);
-        if (!check->isChecked())
-            QTest::mouseClick(check, Qt::LeftButton, {}, indicator);
-        w<QLineEdit>("umdEdit")->setText(text);
-        if (!umd)
-            QTest::mouseClick(check, Qt::LeftButton, {}, indicator);
-        QCOMPARE(check->isChecked(), umd);
-        w<QCheckBox>("redTallyCheck")->setChecked(tally & 1);
-        w<QCheckBox>("greenTallyCheck")->setChecked(tally & 2);
-
-        const int before = f.bus.monitor(7)->umdFrames;
-        QTest::mouseClick(w("setButton"), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(f.bus.monitor(7)->umdFrames, before + 1, 5000);
-        QCOMPARE(f.bus.monitor(7)->umdText, sent);
-        QCOMPARE(int(f.bus.monitor(7)->umdTally), tally);
-        const QByteArray frame = QByteArray("\x87") + char(0x30 | tally) + sent + sent;
-        QCOMPARE(frames(0x30, 0xFC), QStringList{QString::fromLatin1(frame.toHex(' '))});
-        QCOMPARE(frames(), QStringList());
-        QCOMPARE(f.bus.monitor(3)->umdFrames, 0);
+        for (const auto &[umd, text, tally, sent] : {std::tuple(false, "CAM 1", 3, "        "),
+                                                     std::tuple(true, "\u00c4\u20acx", 2, "\xc4?x     ")}) {
+            if (!check->isChecked())
+                QTest::mouseClick(check, Qt::LeftButton, {}, indicator);
+            w<QLineEdit>("umdEdit")->setText(QString::fromUtf8(text));
+            if (!umd)
+                QTest::mouseClick(check, Qt::LeftButton, {}, indicator);
+            QCOMPARE(check->isChecked(), umd);
+            w<QCheckBox>("redTallyCheck")->setChecked(tally & 1);
+            w<QCheckBox>("greenTallyCheck")->setChecked(tally & 2);
+            f.bus.clearTrace();
+            const int before = f.bus.monitor(7)->umdFrames;
+            QTest::mouseClick(w("setButton"), Qt::LeftButton);
+            QTRY_COMPARE_WITH_TIMEOUT(f.bus.monitor(7)->umdFrames, before + 1, 5000);
+            QCOMPARE(f.bus.monitor(7)->umdText, QByteArray(sent));
+            QCOMPARE(int(f.bus.monitor(7)->umdTally), tally);
+            const QByteArray frame = QByteArray("\x87") + char(0x30 | tally) + sent + sent;
+            QCOMPARE(frames(0x30, 0xFC), QStringList{QString::fromLatin1(frame.toHex(' '))});
+            QCOMPARE(frames(), QStringList());
+            QCOMPARE(f.bus.monitor(3)->umdFrames, 0);
+        }
     }
 };
 

@@ -216,27 +216,21 @@ private slots:
         QCOMPARE(sound.plays().size(), plays.size());
     }
 
-    void neverPlays_data()
-    {
-        QTest::addColumn<int>("tone");
-        QTest::addColumn<bool>("soundFile");
-        QTest::newRow("tone off") << 0 << true;
-        QTest::newRow("no sound file") << 1 << false;
-    }
+    // With the tone off, or without the sound file, an alarm plays nothing.
     void neverPlays()
     {
-        QFETCH(int, tone);
-        QFETCH(bool, soundFile);
-        MainWindowFixture f;
-        Recording sound;
-        QVERIFY(sound.start());
-        if (!soundFile)
-            QTest::ignoreMessage(QtDebugMsg, "Audio file not found");
-        QVERIFY(start(f, tone, {5}, 0x08, soundFile));
-        QTRY_COMPARE(f.w("alarmLabel")->text(), QStringLiteral("1 Alarming"));
-        QVERIFY(f.bus.setAlarm(5, 0x0A)); // a status change, which would play again
-        QTest::qWait(1500); // proves an absence
-        QCOMPARE(sound.plays().size(), 0);
+        for (const bool soundFile : {true, false}) {
+            MainWindowFixture f;
+            Recording sound;
+            QVERIFY(sound.start());
+            if (!soundFile)
+                QTest::ignoreMessage(QtDebugMsg, "Audio file not found");
+            QVERIFY(start(f, soundFile ? 0 : 1, {5}, 0x08, soundFile));
+            QTRY_COMPARE(f.w("alarmLabel")->text(), QStringLiteral("1 Alarming"));
+            QVERIFY(f.bus.setAlarm(5, 0x0A)); // a status change, which would play again
+            QTest::qWait(1500); // proves an absence
+            QCOMPARE(sound.plays().size(), 0);
+        }
     }
 
     void toneComesBackAfterSoundServerRestart()
@@ -259,39 +253,34 @@ private slots:
         QVERIFY(sound.complete());
     }
 
-    void lostLinkSounds_data()
-    {
-        QTest::addColumn<bool>("linkAlarm");
-        QTest::newRow("link alarm on") << true;
-        QTest::newRow("link alarm off") << false;
-    }
     // A lost link sounds like an alarm, as the tone option says, while no
     // monitor is in alarm; the "link" option silences it.
     void lostLinkSounds()
     {
-        QFETCH(bool, linkAlarm);
-        MainWindowFixture f;
-        f.linkBus();
-        QVERIFY(start(f, 2, {5}, 0, true, QStringLiteral("link=%1\n").arg(linkAlarm)));
-        Recording sound;
-        QVERIFY(sound.start());
-        QVERIFY(f.bus.vanish());
-        QTRY_VERIFY_WITH_TIMEOUT(f.w("linkLabel")->text().startsWith(QStringLiteral("Link lost")), 2000);
-        if (!linkAlarm) {
-            QTest::qWait(7000); // proves an absence, past one repeat interval
-            QCOMPARE(sound.plays().size(), 0);
-            return;
+        for (const bool linkAlarm : {false, true}) {
+            MainWindowFixture f;
+            f.linkBus();
+            QVERIFY(start(f, 2, {5}, 0, true, QStringLiteral("link=%1\n").arg(linkAlarm)));
+            Recording sound;
+            QVERIFY(sound.start());
+            QVERIFY(f.bus.vanish());
+            QTRY_VERIFY_WITH_TIMEOUT(f.w("linkLabel")->text().startsWith(QStringLiteral("Link lost")), 2000);
+            if (!linkAlarm) {
+                QTest::qWait(7000); // proves an absence, past one repeat interval
+                QCOMPARE(sound.plays().size(), 0);
+                continue;
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(sound.plays().size() >= 2, 8000);
+            QCOMPARE(f.w("alarmLabel")->text(), QStringLiteral("0 Alarming"));
+            // Back: the repetition stops once the play in progress has ended.
+            QVERIFY(f.bus.reappear());
+            QTRY_COMPARE_WITH_TIMEOUT(f.w("linkLabel")->text(), QStringLiteral("Link OK"), 3000);
+            QTRY_COMPARE_WITH_TIMEOUT(sound.ended(), sound.plays().size(), 3000);
+            const qsizetype plays = sound.plays().size();
+            QTest::qWait(6000); // proves an absence, past one repeat interval
+            QCOMPARE(sound.plays().size(), plays);
+            QVERIFY(sound.complete());
         }
-        QTRY_VERIFY_WITH_TIMEOUT(sound.plays().size() >= 2, 8000);
-        QCOMPARE(f.w("alarmLabel")->text(), QStringLiteral("0 Alarming"));
-        // Back: the repetition stops once the play in progress has ended.
-        QVERIFY(f.bus.reappear());
-        QTRY_COMPARE_WITH_TIMEOUT(f.w("linkLabel")->text(), QStringLiteral("Link OK"), 3000);
-        QTRY_COMPARE_WITH_TIMEOUT(sound.ended(), sound.plays().size(), 3000);
-        const qsizetype plays = sound.plays().size();
-        QTest::qWait(6000); // proves an absence, past one repeat interval
-        QCOMPARE(sound.plays().size(), plays);
-        QVERIFY(sound.complete());
     }
 
     void silentWithoutSoundServer()
