@@ -119,34 +119,31 @@ private slots:
         QCOMPARE(frames(0x30, 0xFC), QStringList());
     }
 
-    void powerToggleWithoutRefresh()
-    {
-        QPushButton *power = w("powerButton");
-        CMonitor shownOff = *record(7);
-        shownOff.state &= ~quint32(CMonitor::StatePower);
-        window.setMonitor(&shownOff);
-        QVERIFY(!power->isChecked());
-        // No event processing between the clicks, so no reply can refresh.
-        QTest::mouseClick(power, Qt::LeftButton);
-        QVERIFY(power->isChecked());
-        QTest::mouseClick(power, Qt::LeftButton);
-        QVERIFY(!power->isChecked());
-        QVERIFY(waitForControlFrames(2));
-        QCOMPARE(frames(), QStringList({"87 d0 00 ff", "87 d0 00 fe"})); // the refresh sent nothing
-        QTRY_VERIFY_WITH_TIMEOUT(!f.bus.monitor(7)->power, 5000);
-        QVERIFY(f.bus.setPower(7, true));
-    }
-
+    // The Power button toggles with each click before any report comes (no
+    // events are processed between the clicks), then follows the reports;
+    // a key's effect, too, shows only once the monitor reports it.
     void followsReports()
     {
         QPushButton *power = w("powerButton");
         QLabel *input = w<QLabel>("inputLabel");
+        CMonitor shownOff = *record(7);
+        shownOff.state &= ~quint32(CMonitor::StatePower);
+        window.setMonitor(&shownOff);
+        QTest::mouseClick(power, Qt::LeftButton);
+        const bool checkedByOne = power->isChecked();
+        QTest::mouseClick(power, Qt::LeftButton);
+        QVERIFY(checkedByOne && !power->isChecked());
+        QVERIFY(waitForControlFrames(2));
+        QCOMPARE(frames(), QStringList({"87 d0 00 ff", "87 d0 00 fe"})); // the refresh sent nothing
+        QTRY_VERIFY_WITH_TIMEOUT(!f.bus.monitor(7)->power, 5000);
+
+        f.bus.clearTrace();
         const QMetaObject::Connection follow = connect(f.controller.get(), &MController::monitorChanged,
                                                        &window, &MWindow::monitorUpdate);
-        QTRY_VERIFY_WITH_TIMEOUT(power->isChecked(), 5000);
-        // Switched off at the monitor itself: the next report unchecks the button.
-        QVERIFY(f.bus.setPower(7, false));
-        QTRY_VERIFY_WITH_TIMEOUT(!power->isChecked(), 5000);
+        for (const bool on : {true, false}) { // switched at the monitor itself
+            QVERIFY(f.bus.setPower(7, on));
+            QTRY_COMPARE_WITH_TIMEOUT(power->isChecked(), on, 5000);
+        }
         QCOMPARE(frames(), QStringList());
         // Switched on from here: checked by the click, and it stays so once
         // the monitor reports power.
@@ -154,7 +151,6 @@ private slots:
         QVERIFY(power->isChecked());
         QTRY_VERIFY_WITH_TIMEOUT(record(7)->state & CMonitor::StatePower, 5000);
         QVERIFY(power->isChecked());
-        // A key shows its effect only when the monitor reports it.
         QVERIFY(f.bus.setInputMode(7, 0, 9));
         QTRY_COMPARE_WITH_TIMEOUT(input->text(), inputNames.at(0), 5000);
         click("Input", 0, 1); // SDI2

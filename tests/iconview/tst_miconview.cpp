@@ -160,6 +160,16 @@ private slots:
         place({saved.at(0), QPoint(1, 2), saved.at(2)});
         view->savePositions();
         QCOMPARE(fileBytes(), expected.left(13) + entry(7, 1, 2) + expected.mid(22));
+
+        // Entries of unlisted monitors are ignored; monitors without an entry
+        // keep their place; a later entry for an address wins.
+        QVERIFY(writeFile(be32(3) + entry(3, 1, 1) + entry(5, 400, 400) + entry(3, 250, -30)));
+        view->restorePositions();
+        QCOMPARE(positions(), QList<QPoint>({QPoint(250, -30), QPoint(1, 2), saved.at(2)}));
+        // A count smaller than the file holds reads only the counted entries.
+        QVERIFY(writeFile(be32(1) + entry(12, 9, 9) + entry(3, 2, 2)));
+        view->restorePositions();
+        QCOMPARE(positions(), QList<QPoint>({QPoint(250, -30), QPoint(1, 2), QPoint(9, 9)}));
     }
 
     // Damaged or missing, the file moves nothing, costs neither memory nor
@@ -181,21 +191,6 @@ private slots:
             QCOMPARE(fileBytes(), bytes);
         }
         QVERIFY(!QFile::exists(MIconView::positionFilePath()));
-    }
-
-    void onlyListedAndCountedEntries()
-    {
-        list({9, 20});
-        place({QPoint(0, 0), QPoint(80, 0)});
-        // Entries of unlisted monitors are ignored; monitors without an entry
-        // keep their place; a later entry for an address wins.
-        QVERIFY(writeFile(be32(3) + entry(9, 1, 1) + entry(5, 400, 400) + entry(9, 250, -30)));
-        view->restorePositions();
-        QCOMPARE(positions(), QList<QPoint>({QPoint(250, -30), QPoint(80, 0)}));
-        // A count smaller than the file holds reads only the counted entries.
-        QVERIFY(writeFile(be32(1) + entry(20, 1, 1) + entry(9, 2, 2)));
-        view->restorePositions();
-        QCOMPARE(positions(), QList<QPoint>({QPoint(250, -30), QPoint(1, 1)}));
     }
 
     // Restored while the table shows, the places outlive the layout the view

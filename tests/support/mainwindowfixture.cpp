@@ -51,12 +51,9 @@ bool MainWindowFixture::startWith(const QList<quint8> &addresses, const QString 
     }
     writeSettings(extra, timeoutMs);
     open();
-    return searchUpTo(addresses.last());
-}
-
-bool MainWindowFixture::searchUpTo(int lastAddress)
-{
+    // Searches through the controller and cancels past the last address.
     MController *c = controller();
+    const int lastAddress = addresses.last();
     bool ended = false;
     const QMetaObject::Connection watch = QObject::connect(c, &MController::addressChanged, c, [&](int addr) {
         if (addr == lastAddress + 1)
@@ -64,14 +61,12 @@ bool MainWindowFixture::searchUpTo(int lastAddress)
         ended = addr > lastAddress;
     });
     const bool ok = c->startSearch() && QTest::qWaitFor([&] {
-        if (!ended)
-            return false;
-        for (int i = 0; i < c->monitorCount(); ++i) {
+        for (int i = 0; ended && i < c->monitorCount(); ++i) {
             const CMonitor *m = c->monitorAt(i);
             if ((m->state & CMonitor::StatePower) && (m->pendingQueries || m->serialNumber.isEmpty()))
                 return false;
         }
-        return true;
+        return ended;
     }, 20000);
     QObject::disconnect(watch);
     return ok;

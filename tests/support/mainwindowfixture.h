@@ -32,11 +32,8 @@ public:
     MainWindow &open(); // creates and shows the window
     // Monitors at these addresses (those not on the bus yet in the
     // simulator's default state), the settings, the window, and a search
-    // that found them all.
+    // that found them all and read them out.
     bool startWith(const QList<quint8> &addresses, const QString &extra = QString(), int timeoutMs = 10);
-    // Searches through the controller and cancels after lastAddress, then
-    // waits until every listed monitor has been read out.
-    bool searchUpTo(int lastAddress);
 
     template<typename T = QLabel> T *w(const char *name) const { return child<T>(window.get(), name); }
     QAction *action(const char *name) const { return w<QAction>(name); }
