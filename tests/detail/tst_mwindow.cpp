@@ -98,6 +98,12 @@ private slots:
         m.serialNumber = QStringLiteral("changed");
         QCOMPARE(window->myMonitor()->serialNumber, QStringLiteral("KV0007"));
 
+        // The UMD check enables its text, which showing another monitor leaves.
+        auto *umd = w<QLineEdit>("umdEdit");
+        QVERIFY(!umd->isEnabled());
+        w<QCheckBox>("umdCheck")->setChecked(true);
+        umd->setText(QStringLiteral("CAM 1"));
+
         // A powered-off monitor is still shown, so that it can be switched
         // on. Versions not fetched yet: complete pairs only, the rest cleared.
         CMonitor off = sampleMonitor(120);
@@ -107,6 +113,9 @@ private slots:
         QCOMPARE(enabledPages(), 3);
         QVERIFY(!w<QPushButton>("powerButton")->isChecked());
         QCOMPARE(texts(shownLabels.mid(10)), QStringList({"120", "1.2.05", "2.1.10", "", "", ""}));
+        QVERIFY(umd->isEnabled() && umd->text() == QLatin1String("CAM 1"));
+        w<QCheckBox>("umdCheck")->setChecked(false);
+        QVERIFY(!umd->isEnabled());
     }
 
     // Codes the tables do not know leave the text shown before.
@@ -190,24 +199,6 @@ private slots:
             QCOMPARE(enabledPages(), zombie ? 3 : 0);
             QCOMPARE(w("serialNumberLabel")->text(), zombie ? "LATER" : "NEW7");
         }
-    }
-
-    // The UMD check enables its text, which survives unchecking and showing
-    // another monitor.
-    void umdCheckEnablesText()
-    {
-        auto *check = w<QCheckBox>("umdCheck");
-        auto *edit = w<QLineEdit>("umdEdit");
-        show(sampleMonitor(1));
-        QVERIFY(!edit->isEnabled());
-        check->setChecked(true);
-        QVERIFY(edit->isEnabled());
-        edit->setText(QStringLiteral("CAM 1"));
-        check->setChecked(false);
-        QVERIFY(!edit->isEnabled());
-        check->setChecked(true);
-        show(sampleMonitor(8));
-        QVERIFY(edit->isEnabled() && edit->text() == QLatin1String("CAM 1"));
     }
 };
 

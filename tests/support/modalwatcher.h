@@ -25,7 +25,6 @@ public:
         connect(&timer, &QTimer::timeout, this, &ModalWatcher::look);
         timer.start(10);
     }
-    int handledCount() const { return int(handled.size()); }
 
     // The button of widget whose text is text, or null.
     static QAbstractButton *button(QWidget *widget, const QString &text)
