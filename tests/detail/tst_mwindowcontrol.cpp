@@ -4,6 +4,7 @@
 #include "detail/mwindow.h"
 #include "tests/support/supervisionfixture.h"
 #include "tests/support/widgetlookup.h"
+#include "transport/rsthread.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -17,18 +18,11 @@ class TestMWindowControl : public QObject
     QWidget *controlPage = child<QWidget>(&window, "controlPage");
 
     template<typename T = QPushButton> T *w(const QString &name) const { return child<T>(&window, name); }
-    CMonitor *record(quint8 address) const
-    {
-        for (int i = 0; i < f.controller->monitorCount(); ++i) {
-            if (f.controller->monitorAt(i)->address == address)
-                return f.controller->monitorAt(i);
-        }
-        return nullptr;
-    }
-    void click(const QString &group, int row, int column)
+    CMonitor *record(quint8 address) const { return f.controller->transactionThread()->findMonitor(address); }
+    void click(const char *group, int row, int column)
     {
         QPushButton *button = buttonInGroup(controlPage, group, row, column);
-        QVERIFY2(button, qPrintable(group));
+        QVERIFY2(button, group);
         QTest::mouseClick(button, Qt::LeftButton);
     }
     // Request frames whose command byte, masked, is command.

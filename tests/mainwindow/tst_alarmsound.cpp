@@ -129,13 +129,10 @@ class TestAlarmSound : public QObject
 {
     Q_OBJECT
 
-    enum Run { SharedServer, PrivateServer, NoServer };
-    static Run currentRun()
-    {
-        if (!qEnvironmentVariableIsEmpty("KC_EXPECT_NO_SOUND_SERVER"))
-            return NoServer;
-        return qEnvironmentVariableIsEmpty("KC_PRIVATE_SOUND_SERVER") ? SharedServer : PrivateServer;
-    }
+    // Each run of this program checks its own cases: the silent run without
+    // a sound server, the restart run against one of its own.
+    const bool silentRun = !qEnvironmentVariableIsEmpty("KC_EXPECT_NO_SOUND_SERVER");
+    const bool restartRun = !qEnvironmentVariableIsEmpty("KC_PRIVATE_SOUND_SERVER");
     QTemporaryDir serverDir{QStringLiteral("/tmp/kc-pulse-XXXXXX")};
     Helper privateServer;
 
@@ -155,7 +152,7 @@ class TestAlarmSound : public QObject
 private slots:
     void initTestCase()
     {
-        if (currentRun() != PrivateServer)
+        if (!restartRun)
             return;
         // This process and the tools it runs talk to the private server.
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(serverDir.path()));
@@ -165,12 +162,9 @@ private slots:
     void init()
     {
         const QByteArray name = QTest::currentTestFunction();
-        const Run run = name == "silentWithoutSoundServer"               ? NoServer
-                      : name == "toneComesBackAfterSoundServerRestart" ? PrivateServer
-                                                                         : SharedServer;
-        if (run != currentRun())
+        if ((name == "silentWithoutSoundServer") != silentRun || (name == "toneComesBackAfterSoundServerRestart") != restartRun)
             QSKIP("runs in another configuration");
-        if (run != NoServer && !soundServerRunning())
+        if (!silentRun && !soundServerRunning())
             QSKIP("no sound server: the test command starts one, the restart run its own");
     }
 

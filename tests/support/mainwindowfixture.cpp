@@ -1,7 +1,6 @@
 #include "tests/support/mainwindowfixture.h"
 
 #include "monitor/cmonitor.h"
-#include "tests/support/buslink.h"
 
 #include <QTest>
 
@@ -12,12 +11,6 @@ MainWindowFixture::MainWindowFixture()
         qFatal("simulated bus: %s", qPrintable(error));
 }
 
-MainWindowFixture::~MainWindowFixture()
-{
-    window.reset();
-    bus.stop();
-}
-
 void MainWindowFixture::writeSettings(const QString &extra, int timeoutMs)
 {
     // Top-level keys must come before the first group.
@@ -26,12 +19,6 @@ void MainWindowFixture::writeSettings(const QString &extra, int timeoutMs)
                                QString::number(timeoutMs), extra)
                           .toUtf8()))
         qFatal("cannot write mc422.ini");
-}
-
-QString MainWindowFixture::linkBus()
-{
-    portPath = ::linkBus(bus, dir.path());
-    return portPath;
 }
 
 MainWindow &MainWindowFixture::open()

@@ -5,6 +5,7 @@
 #include "iconview/miconview.h"
 #include "mainwindow/mainwindow.h"
 #include "supervision/mcontroller.h"
+#include "tests/support/buslink.h"
 #include "tests/support/widgetlookup.h"
 #include "tests/support/workdir.h"
 #include "tools/sim/simbus.h"
@@ -21,14 +22,13 @@ class MainWindowFixture
 {
 public:
     MainWindowFixture();
-    ~MainWindowFixture();
 
     // Writes mc422.ini: extra lines first (top-level keys, or groups such
     // as "[alarm]"), then the simulator's device and a short time-out.
     void writeSettings(const QString &extra = QString(), int timeoutMs = 10);
     // From now on the settings name a symbolic link that follows the bus's
     // device across vanish and reappear; returns it.
-    QString linkBus();
+    QString linkBus() { return portPath = ::linkBus(bus, dir.path()); }
     MainWindow &open(); // creates and shows the window
     // Monitors at these addresses (those not on the bus yet in the
     // simulator's default state), the settings, the window, and a search
@@ -42,6 +42,7 @@ public:
     MIconView *icons() const { return w<MIconView>("iconView"); }
     MWindow *dock() const { return w<MWindow>("monitorWindow"); }
 
+    // Declared so that the window goes first, then the directory, then the bus.
     SimBus bus;
     WorkDir dir;
     std::unique_ptr<MainWindow> window;
