@@ -16,7 +16,7 @@ private slots:
             return parts.directory + '|' + parts.baseName;
         };
         QCOMPARE(split("/opt/kelvaro/bin/kelvaro-controller"), "/opt/kelvaro/bin|kelvaro-controller");
-        QCOMPARE(split("C:/Program Files/Kelvaro/kelvaro-controller.exe"), "C:/Program Files/Kelvaro|kelvaro-controller");
+        QCOMPARE(split("C:/Programs/Kelvaro/kelvaro-controller.exe"), "C:/Programs/Kelvaro|kelvaro-controller");
         QCOMPARE(split("/x/my.app.bin"), "/x|my.app"); // only the last dot is cut
         QCOMPARE(split("/opt/v1.2/tool"), "/opt/v1.2|tool");
         QCOMPARE(split("/tool"), "|tool");

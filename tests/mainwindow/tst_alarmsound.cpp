@@ -158,7 +158,8 @@ private slots:
     void init()
     {
         const QByteArray name = QTest::currentTestFunction();
-        if ((name == "silentWithoutSoundServer") != silentRun || (name == "toneComesBackAfterSoundServerRestart") != restartRun)
+        if ((name == "silentWithoutSoundServer") != silentRun
+            || (name == "toneComesBackAfterSoundServerRestart") != restartRun)
             QSKIP("runs in another configuration");
         if (!silentRun && !soundServerRunning())
             QSKIP("no sound server: the test command starts one, the restart run its own");

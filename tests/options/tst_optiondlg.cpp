@@ -67,7 +67,8 @@ private slots:
         QTest::newRow("no file, empty field") << QByteArray() << QString() << DefaultChecks << 1 << QString()
                                               << 0b110000 << QString();
         QTest::newRow("some keys, off, empty field keeps the stored path")
-            << QByteArray("; by hand\n[log]\nlogpath = /srv/old\nlogsize=2048\n\n[alarm]\nire=true\nblue=false\ntone=0\n")
+            << QByteArray("; by hand\n[log]\nlogpath = /srv/old\nlogsize=2048\n\n"
+                          "[alarm]\nire=true\nblue=false\ntone=0\n")
             << "/srv/old" << (DefaultChecks ^ 0b001010) << 0 << QString() << 0b000110 << "/srv/old";
         QTest::newRow("every value turned round, continue, typed path")
             << QByteArray("[log]\nlogpath=/srv/kc-logs\n[alarm]\nnosignal=true\nblue=false\n"

@@ -220,9 +220,11 @@ private slots:
         // Still in the wait: the dialog stays and keeps the window blocked, so
         // that no second run can start.
         QTimer::singleShot(300, &window, [&] {
-            afterStop = progressDialog() && QApplication::activeModalWidget() == progressDialog() ? "blocking" : "gone";
+            QProgressDialog *dialog = progressDialog();
+            afterStop = dialog && QApplication::activeModalWidget() == dialog ? "blocking" : "gone";
         });
-        QCOMPARE(run(lead + "@Monitor [20 21 22 23 24 25]\n@Button [MENU]\n@Button [UP]\n@Idle [600]\n@Button [DOWN]\n"),
+        QCOMPARE(run(lead + "@Monitor [20 21 22 23 24 25]\n@Button [MENU]\n@Button [UP]\n@Idle [600]\n"
+                            "@Button [DOWN]\n"),
                  ScriptRunner::Stopped);
         const qint64 took = clock.elapsed(); // "Stop" waits for the wait
         const qsizetype sentAtEnd = controlFrames(false).size();
