@@ -4,6 +4,8 @@
 // the "silent" run has none, the "restart" run starts and restarts its own.
 #include "tests/support/mainwindowfixture.h"
 
+#include "tools/sim/simmonitor.h"
+
 #include <QtTest>
 
 #include <QProcess>

@@ -6,6 +6,7 @@
 #include "monitor/cmonitor.h"
 #include "monitor/model/monitormodel.h"
 #include "tests/support/modalwatcher.h"
+#include "tools/sim/simmonitor.h"
 #include "transport/rsthread.h"
 
 #include <QtTest>
