@@ -103,34 +103,41 @@ bool SupervisionFixture::startWith(const QList<quint8> &addresses)
     }, 5000);
 }
 
-QStringList SupervisionFixture::logFiles() const
+QStringList logFilesIn(const QString &dir)
 {
-    QDir logDir(EventLog::directory());
+    QDir logDir(dir);
     QStringList files = logDir.entryList({QStringLiteral("mc_*.log")}, QDir::Files, QDir::Name);
     for (QString &file : files)
         file = logDir.filePath(file);
     return files;
 }
 
-QStringList SupervisionFixture::logMessages() const
+QStringList logFileMessages(const QString &name)
 {
     static const QRegularExpression stamp(
         QStringLiteral("^\\d{4}\\.\\d{2}\\.\\d{2} \\d{2}:\\d{2}:\\d{2} - "));
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
+    const QString unfinished = lines.takeLast();
     QStringList messages;
-    for (const QString &name : logFiles()) {
-        QFile file(name);
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        const QString text = QString::fromUtf8(file.readAll());
-        QStringList lines = text.split(QStringLiteral("\r\n"));
-        if (!lines.isEmpty() && lines.last().isEmpty())
-            lines.removeLast();
-        for (const QString &line : lines) {
-            const QRegularExpressionMatch match = stamp.match(line);
-            messages << (match.hasMatch() ? line.mid(match.capturedLength())
-                                          : QStringLiteral("MALFORMED: ") + line);
-        }
+    for (const QString &line : lines) {
+        const QRegularExpressionMatch match = stamp.match(line);
+        messages << (match.hasMatch() && !line.contains(QLatin1Char('\n'))
+                         ? line.mid(match.capturedLength())
+                         : QStringLiteral("MALFORMED: ") + line);
     }
+    if (!unfinished.isEmpty())
+        messages << QStringLiteral("UNFINISHED: ") + unfinished;
+    return messages;
+}
+
+QStringList SupervisionFixture::logMessages() const
+{
+    QStringList messages;
+    for (const QString &name : logFilesIn(EventLog::directory()))
+        messages << logFileMessages(name);
     return messages;
 }
 

@@ -4,7 +4,6 @@
 #include "protocol/rscmd.h"
 #include "transport/serialsettings.h"
 
-#include <QDir>
 #include <QSettings>
 #include <QTest>
 
@@ -22,23 +21,22 @@ Rig::Rig(const QList<int> &monitors, int totalTimeoutMs)
         s.write();
     }
     clock.start();
+    const auto note = [this](Event::Kind kind, int address = 0, const QByteArray &text = {}) {
+        events << Event{kind, address, 0, 0, text, clock.elapsed()};
+    };
     QObject::connect(&thread, &RSThread::openFailed, &m_receiver,
                      [this](const QString &name) { openFailures << name; }, Qt::DirectConnection);
     QObject::connect(&thread, &RSThread::cmdDone, &m_receiver, [this](RSCmd *cmd) {
         events << Event{Event::Done, cmd->address, cmd->code, cmd->status, cmd->reply, clock.elapsed()};
         delete cmd;
     });
-    QObject::connect(&thread, &RSThread::searchingAddressChanged, &m_receiver, [this](quint8 a) {
-        events << Event{Event::Searching, a, 0, 0, {}, clock.elapsed()};
-    });
-    QObject::connect(&thread, &RSThread::searchDone, &m_receiver,
-                     [this] { events << Event{Event::SearchDone, 0, 0, 0, {}, clock.elapsed()}; });
-    QObject::connect(&thread, &RSThread::linkLost, &m_receiver, [this](const QString &port) {
-        events << Event{Event::LinkLost, 0, 0, 0, port.toUtf8(), clock.elapsed()};
-    });
-    QObject::connect(&thread, &RSThread::linkRestored, &m_receiver, [this](const QString &port) {
-        events << Event{Event::LinkRestored, 0, 0, 0, port.toUtf8(), clock.elapsed()};
-    });
+    QObject::connect(&thread, &RSThread::searchingAddressChanged, &m_receiver,
+                     [note](quint8 a) { note(Event::Searching, a); });
+    QObject::connect(&thread, &RSThread::searchDone, &m_receiver, [note] { note(Event::SearchDone); });
+    QObject::connect(&thread, &RSThread::linkLost, &m_receiver,
+                     [note](const QString &port) { note(Event::LinkLost, 0, port.toUtf8()); });
+    QObject::connect(&thread, &RSThread::linkRestored, &m_receiver,
+                     [note](const QString &port) { note(Event::LinkRestored, 0, port.toUtf8()); });
 }
 
 Rig::~Rig()
@@ -107,17 +105,22 @@ QByteArray echoFrame(int address)
 }
 
 namespace {
-std::mutex warningsMutex;
+std::mutex messagesMutex;
 QStringList warnings;
+QStringList traced;
 QtMessageHandler previousHandler = nullptr;
 } // namespace
 
-void watchWarnings()
+void watchMessages()
 {
-    previousHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
-        if (type != QtDebugMsg && type != QtInfoMsg) {
-            std::lock_guard<std::mutex> lock(warningsMutex);
-            warnings << text;
+    previousHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context,
+                                                const QString &text) {
+        {
+            std::lock_guard<std::mutex> lock(messagesMutex);
+            if (type != QtDebugMsg && type != QtInfoMsg)
+                warnings << text;
+            if (qstrcmp(context.category, "kelvaro.bus") == 0)
+                traced << text;
         }
         if (previousHandler)
             previousHandler(type, context, text);
@@ -126,14 +129,18 @@ void watchWarnings()
 
 QStringList takeWarnings(bool threadOnly)
 {
-    std::lock_guard<std::mutex> lock(warningsMutex);
-    QStringList taken;
-    taken.swap(warnings);
+    std::lock_guard<std::mutex> lock(messagesMutex);
+    const QStringList taken = std::exchange(warnings, {});
     // What a port or notifier used from the wrong thread says: "Socket
     // notifiers cannot be enabled or disabled from another thread", "Cannot
     // move to target thread", "Timers cannot be stopped from another thread".
-    if (threadOnly)
-        taken = taken.filter(QRegularExpression(QStringLiteral("thread|notifier"),
-                                                QRegularExpression::CaseInsensitiveOption));
-    return taken;
+    return threadOnly ? taken.filter(QRegularExpression(QStringLiteral("thread|notifier"),
+                                                        QRegularExpression::CaseInsensitiveOption))
+                      : taken;
+}
+
+QStringList takeTrace()
+{
+    std::lock_guard<std::mutex> lock(messagesMutex);
+    return std::exchange(traced, {});
 }
