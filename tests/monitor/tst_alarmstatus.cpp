@@ -22,95 +22,93 @@ class TestAlarmStatus : public QObject
 
 private slots:
     void initTestCase() { QVERIFY(workDir.isValid()); }
-    void status_data();
-    void status();
+
+    void status_data()
+    {
+        QTest::addColumn<QByteArray>("ini"); // empty: no settings file at all
+        QTest::addColumn<quint32>("state");
+        QTest::addColumn<int>("alarm");
+        QTest::addColumn<QString>("tests"); // N M K B I R for the six tests that are true
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("icons"); // the image's 32-pixel cells, left to right
+
+        auto row = [](const char *name, const char *ini, quint32 state, int alarm, const char *tests, int code,
+                      const char *text, const QStringList &icons) {
+            QTest::newRow(name) << QByteArray(ini) << state << alarm << tests << code << text << icons;
+        };
+        row("no signal, all enabled", allEnabled, on, 0x03, "N", 0, "ALARM<[NO SIGNAL]>", {"nosignal_alarm"});
+        row("no signal, defaults", "", on, 0x03, "", 2, "NORMAL", {"poweron"});
+        row("mute, defaults", "", on, 0x08, "M", 0, "ALARM<[AUDIO MUTE]>", {"mute_alarm"});
+        row("black, ire, mute, all enabled", allEnabled, on, 0x0E, "MKI", 0,
+            "ALARM<[AUDIO MUTE][BLACK FIELD][IRE ALARM]>", {"mute_alarm", "black_alarm", "ire_alarm"});
+        row("black, ire, mute, defaults", "", on, 0x0E, "MK", 0, "ALARM<[AUDIO MUTE][BLACK FIELD]>",
+            {"mute_alarm", "black_alarm"});
+        row("blue and rgb, all enabled", allEnabled, on, 0x11, "BR", 0, "ALARM<[BLUE FIELD][RGB ALARM]>",
+            {"blue_alarm", "rgb_alarm"});
+        row("no signal hides black and blue", allEnabled, on, 0x1B, "NMR", 0,
+            "ALARM<[NO SIGNAL][AUDIO MUTE][RGB ALARM]>", {"nosignal_alarm", "mute_alarm", "rgb_alarm"});
+        row("ire only, defaults", "", on, 0x04, "", 2, "NORMAL", {"poweron"});
+        row("everything disabled", allDisabled, on, 0x0E, "", 2, "NORMAL", {"poweron"});
+        row("mute disabled alone", "[alarm]\nmute=false\n", on, 0x0A, "K", 0, "ALARM<[BLACK FIELD]>", {"black_alarm"});
+        row("powered off keeps its byte", allEnabled, 0, 0x08, "", 1, "POWER OFF", {"poweroff"});
+        row("report flags without power", allEnabled, 6, 0x0A, "", 1, "POWER OFF", {"poweroff"});
+        row("zombie", allEnabled, zombie, 0x08, "", 3, "ZOMBIE", {"poweroff"});
+        row("zombie with power bit", allEnabled, zombie | on, 0x08, "M", 3, "ZOMBIE", {"mute_alarm"});
+        row("normal", "", on | CMonitor::StateAlarmDue, 0, "", 2, "NORMAL", {"poweron"});
+        row("settings values as words", "[alarm]\nire=yes\nrgb=0\n", on, 0x14, "I", 0, "ALARM<[IRE ALARM]>",
+            {"ire_alarm"});
+    }
+
+    void status()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(quint32, state);
+        QFETCH(int, alarm);
+        QFETCH(QString, tests);
+        QFETCH(int, code);
+        QFETCH(QString, text);
+        QFETCH(QStringList, icons);
+
+        // Each row writes its own file: the options are read at every test.
+        QFile::remove(workDir.iniPath());
+        QVERIFY(ini.isEmpty() || workDir.writeIni(ini));
+        CMonitor m(5);
+        m.state = state;
+        m.alarm = alarm;
+
+        QString actual;
+        const QList<QPair<bool (*)(const CMonitor &), QChar>> alarmTests = {
+            {isNoSignal, 'N'}, {isAudioMute, 'M'}, {isBlackField, 'K'},
+            {isBlueField, 'B'}, {isIreAlarm, 'I'}, {isRgbAlarm, 'R'}};
+        for (const auto &[test, letter] : alarmTests)
+            if (test(m))
+                actual += letter;
+        QCOMPARE(actual, tests);
+        QCOMPARE(hasAlarm(m), !tests.isEmpty() && (state & on));
+        QCOMPARE(statusCode(m), code);
+        QCOMPARE(statusText(m), text);
+        const QList<QColor> colours = {QColor(0xFF, 0, 0), QColor(0xA0, 0xA0, 0xA4),
+                                       QColor(0, 0xFF, 0), QColor(0xFF, 0xFF, 0)};
+        QCOMPARE(statusColor(m), colours.at(code));
+
+        const QPixmap pixmap = statusImage(m);
+        QCOMPARE(pixmap.size(), QSize(96, 32));
+        const auto format = QImage::Format_ARGB32_Premultiplied;
+        const QImage strip = pixmap.toImage().convertToFormat(format);
+        QImage empty(32, 32, format);
+        empty.fill(Qt::transparent);
+        for (int cell = 0; cell < 3; ++cell) {
+            const QImage expected = cell < icons.size()
+                ? QImage(QStringLiteral(":/icons/img/%1.png").arg(icons.at(cell))).convertToFormat(format)
+                : empty;
+            QVERIFY2(strip.copy(cell * 32, 0, 32, 32) == expected, qPrintable(icons.value(cell, "empty")));
+        }
+    }
 
 private:
     WorkDir workDir;
 };
-
-void TestAlarmStatus::status_data()
-{
-    QTest::addColumn<QByteArray>("ini"); // empty: no settings file at all
-    QTest::addColumn<quint32>("state");
-    QTest::addColumn<int>("alarm");
-    QTest::addColumn<QString>("tests"); // N M K B I R for the six tests that are true
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("icons"); // the image's 32-pixel cells, left to right
-
-    auto row = [](const char *name, const char *ini, quint32 state, int alarm, const char *tests, int code,
-                  const char *text, const QStringList &icons) {
-        QTest::newRow(name) << QByteArray(ini) << state << alarm << tests << code << text << icons;
-    };
-    row("no signal, all enabled", allEnabled, on, 0x03, "N", 0, "ALARM<[NO SIGNAL]>", {"nosignal_alarm"});
-    row("no signal, defaults", "", on, 0x03, "", 2, "NORMAL", {"poweron"});
-    row("mute, defaults", "", on, 0x08, "M", 0, "ALARM<[AUDIO MUTE]>", {"mute_alarm"});
-    row("black, ire, mute, all enabled", allEnabled, on, 0x0E, "MKI", 0,
-        "ALARM<[AUDIO MUTE][BLACK FIELD][IRE ALARM]>", {"mute_alarm", "black_alarm", "ire_alarm"});
-    row("black, ire, mute, defaults", "", on, 0x0E, "MK", 0, "ALARM<[AUDIO MUTE][BLACK FIELD]>",
-        {"mute_alarm", "black_alarm"});
-    row("blue and rgb, all enabled", allEnabled, on, 0x11, "BR", 0, "ALARM<[BLUE FIELD][RGB ALARM]>",
-        {"blue_alarm", "rgb_alarm"});
-    row("no signal hides black and blue", allEnabled, on, 0x1B, "NMR", 0,
-        "ALARM<[NO SIGNAL][AUDIO MUTE][RGB ALARM]>", {"nosignal_alarm", "mute_alarm", "rgb_alarm"});
-    row("ire only, defaults", "", on, 0x04, "", 2, "NORMAL", {"poweron"});
-    row("everything disabled", allDisabled, on, 0x0E, "", 2, "NORMAL", {"poweron"});
-    row("mute disabled alone", "[alarm]\nmute=false\n", on, 0x0A, "K", 0, "ALARM<[BLACK FIELD]>", {"black_alarm"});
-    row("powered off keeps its byte", allEnabled, 0, 0x08, "", 1, "POWER OFF", {"poweroff"});
-    row("report flags without power", allEnabled, 6, 0x0A, "", 1, "POWER OFF", {"poweroff"});
-    row("zombie", allEnabled, zombie, 0x08, "", 3, "ZOMBIE", {"poweroff"});
-    row("zombie with power bit", allEnabled, zombie | on, 0x08, "M", 3, "ZOMBIE", {"mute_alarm"});
-    row("normal", "", on | CMonitor::StateAlarmDue, 0, "", 2, "NORMAL", {"poweron"});
-    row("settings values as words", "[alarm]\nire=yes\nrgb=0\n", on, 0x14, "I", 0, "ALARM<[IRE ALARM]>",
-        {"ire_alarm"});
-}
-
-void TestAlarmStatus::status()
-{
-    QFETCH(QByteArray, ini);
-    QFETCH(quint32, state);
-    QFETCH(int, alarm);
-    QFETCH(QString, tests);
-    QFETCH(int, code);
-    QFETCH(QString, text);
-    QFETCH(QStringList, icons);
-
-    // Each row writes its own file: the options are read at every test.
-    QFile::remove(workDir.iniPath());
-    QVERIFY(ini.isEmpty() || workDir.writeIni(ini));
-    CMonitor m(5);
-    m.state = state;
-    m.alarm = alarm;
-
-    QString actual;
-    const QList<QPair<bool (*)(const CMonitor &), QChar>> alarmTests = {
-        {isNoSignal, 'N'}, {isAudioMute, 'M'}, {isBlackField, 'K'},
-        {isBlueField, 'B'}, {isIreAlarm, 'I'}, {isRgbAlarm, 'R'}};
-    for (const auto &[test, letter] : alarmTests)
-        if (test(m))
-            actual += letter;
-    QCOMPARE(actual, tests);
-    QCOMPARE(hasAlarm(m), !tests.isEmpty() && (state & on));
-    QCOMPARE(statusCode(m), code);
-    QCOMPARE(statusText(m), text);
-    const QList<QColor> colours = {QColor(0xFF, 0, 0), QColor(0xA0, 0xA0, 0xA4),
-                                   QColor(0, 0xFF, 0), QColor(0xFF, 0xFF, 0)};
-    QCOMPARE(statusColor(m), colours.at(code));
-
-    const QPixmap pixmap = statusImage(m);
-    QCOMPARE(pixmap.size(), QSize(96, 32));
-    const auto format = QImage::Format_ARGB32_Premultiplied;
-    const QImage strip = pixmap.toImage().convertToFormat(format);
-    QImage empty(32, 32, format);
-    empty.fill(Qt::transparent);
-    for (int cell = 0; cell < 3; ++cell) {
-        const QImage expected = cell < icons.size()
-            ? QImage(QStringLiteral(":/icons/img/%1.png").arg(icons.at(cell))).convertToFormat(format)
-            : empty;
-        QVERIFY2(strip.copy(cell * 32, 0, 32, 32) == expected, qPrintable(icons.value(cell, "empty")));
-    }
-}
 
 QTEST_MAIN(TestAlarmStatus)
 #include "tst_alarmstatus.moc"

@@ -17,98 +17,93 @@ private slots:
         QVERIFY(dir->isValid());
     }
     void cleanup() { dir.reset(); }
-    void lineFormat();
-    void rotation_data();
-    void rotation();
-    void pathChangeTakesEffectAtNextFile();
-    void unwritableDirectory();
+
+    void lineFormat()
+    {
+        const QDateTime before = QDateTime::currentDateTime();
+        EventLog log;
+        log.open();
+        log.write(QStringLiteral("[SEARCH]: START..."));
+        // On disk as soon as write() returns.
+        QCOMPARE(logFileMessages(log.fileName()), QStringList({"Log file created.", "[SEARCH]: START..."}));
+        log.close();
+        const QStringList files = logFilesIn(dir->path());
+        QCOMPARE(files.size(), 1);
+        QCOMPARE(logFileMessages(files.first()),
+                 QStringList({"Log file created.", "[SEARCH]: START...", "Log file closed."}));
+        const QString name = QFileInfo(files.first()).fileName();
+        const QDateTime created = QDateTime::fromString(name, QStringLiteral("'mc_'yyyy_MM_dd-hh_mm_ss'.log'"));
+        QVERIFY2(created.isValid() && qAbs(created.secsTo(before)) <= 2, qPrintable(name));
+    }
+
+    void rotation_data()
+    {
+        QTest::addColumn<QByteArray>("size");
+        QTest::addColumn<QList<int>>("linesPerFile");
+        // Each line is 22 bytes of stamp and separator plus its text and CR LF:
+        // "Log file created." makes 41 bytes, "[ERROR]: line n" 39. The line that
+        // finds 100 bytes or more still goes in, then the closing line.
+        QTest::newRow("100 bytes") << QByteArray("100") << QList<int>{3, 3, 1};
+        // A limit below one byte would rotate at every line: the default counts.
+        QTest::newRow("zero") << QByteArray("0") << QList<int>{7};
+        QTest::newRow("negative") << QByteArray("-5") << QList<int>{7};
+        QTest::newRow("not a number") << QByteArray("big") << QList<int>{7};
+    }
+
+    void rotation()
+    {
+        QFETCH(QByteArray, size);
+        QFETCH(QList<int>, linesPerFile);
+        QVERIFY(dir->writeIni("[log]\nlogsize=" + size + "\n"));
+        EventLog log;
+        log.open();
+        for (int i = 1; i <= 7; ++i)
+            log.write(QStringLiteral("[ERROR]: line %1").arg(i));
+        log.close();
+
+        const QStringList files = logFilesIn(dir->path());
+        QCOMPARE(files.size(), linesPerFile.size());
+        for (int n = 0, line = 1; n < files.size(); ++n) {
+            QStringList expected{"Log file created."};
+            for (int i = 0; i < linesPerFile[n]; ++i)
+                expected << QStringLiteral("[ERROR]: line %1").arg(line++);
+            // A rotation closes without the full stop of the last file's close.
+            expected << (n + 1 < files.size() ? "Log file closed" : "Log file closed.");
+            QCOMPARE(logFileMessages(files.at(n)), expected);
+        }
+    }
+
+    void pathChangeTakesEffectAtNextFile()
+    {
+        QVERIFY(QDir().mkdir(QStringLiteral("elsewhere")));
+        EventLog log;
+        log.open();
+        const QString first = log.fileName();
+        QVERIFY(dir->writeIni("[log]\nlogpath=" + dir->filePath("elsewhere").toUtf8() + "\nlogsize=60\n"));
+        log.write(QStringLiteral("still here")); // size before is 41: no rotation yet
+        QCOMPARE(log.fileName(), first);
+        log.write(QStringLiteral("last line here"));
+        QVERIFY(log.fileName().startsWith(dir->filePath("elsewhere") + "/mc_"));
+        log.close();
+        QCOMPARE(logFileMessages(first).mid(3, 1), QStringList({"Log file closed"}));
+        QCOMPARE(logFileMessages(log.fileName()), QStringList({"Log file created.", "Log file closed."}));
+    }
+
+    void unwritableDirectory()
+    {
+        QVERIFY(dir->writeIni("[log]\nlogpath=" + dir->filePath("missing/deeper").toUtf8() + "\n"));
+        QTest::ignoreMessage(QtDebugMsg, "failed to open log file");
+        EventLog log;
+        log.open();
+        QVERIFY(!log.isOpen());
+        log.write(QStringLiteral("goes nowhere"));
+        log.close();
+        QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList({"mc422.ini"}));
+    }
 
 private:
     std::unique_ptr<WorkDir> dir;
 };
-
-void TestEventLog::lineFormat()
-{
-    const QDateTime before = QDateTime::currentDateTime();
-    EventLog log;
-    log.open();
-    log.write(QStringLiteral("[SEARCH]: START..."));
-    // On disk as soon as write() returns.
-    QCOMPARE(logFileMessages(log.fileName()), QStringList({"Log file created.", "[SEARCH]: START..."}));
-    log.close();
-    const QStringList files = logFilesIn(dir->path());
-    QCOMPARE(files.size(), 1);
-    QCOMPARE(logFileMessages(files.first()),
-             QStringList({"Log file created.", "[SEARCH]: START...", "Log file closed."}));
-    const QString name = QFileInfo(files.first()).fileName();
-    const QDateTime created = QDateTime::fromString(name, QStringLiteral("'mc_'yyyy_MM_dd-hh_mm_ss'.log'"));
-    QVERIFY2(created.isValid() && qAbs(created.secsTo(before)) <= 2, qPrintable(name));
-}
-
-void TestEventLog::rotation_data()
-{
-    QTest::addColumn<QByteArray>("size");
-    QTest::addColumn<QList<int>>("linesPerFile");
-    // Each line is 22 bytes of stamp and separator plus its text and CR LF:
-    // "Log file created." makes 41 bytes, "[ERROR]: line n" 39. The line that
-    // finds 100 bytes or more still goes in, then the closing line.
-    QTest::newRow("100 bytes") << QByteArray("100") << QList<int>{3, 3, 1};
-    // A limit below one byte would rotate at every line: the default counts.
-    QTest::newRow("zero") << QByteArray("0") << QList<int>{7};
-    QTest::newRow("negative") << QByteArray("-5") << QList<int>{7};
-    QTest::newRow("not a number") << QByteArray("big") << QList<int>{7};
-}
-
-void TestEventLog::rotation()
-{
-    QFETCH(QByteArray, size);
-    QFETCH(QList<int>, linesPerFile);
-    QVERIFY(dir->writeIni("[log]\nlogsize=" + size + "\n"));
-    EventLog log;
-    log.open();
-    for (int i = 1; i <= 7; ++i)
-        log.write(QStringLiteral("[ERROR]: line %1").arg(i));
-    log.close();
-
-    const QStringList files = logFilesIn(dir->path());
-    QCOMPARE(files.size(), linesPerFile.size());
-    for (int n = 0, line = 1; n < files.size(); ++n) {
-        QStringList expected{"Log file created."};
-        for (int i = 0; i < linesPerFile[n]; ++i)
-            expected << QStringLiteral("[ERROR]: line %1").arg(line++);
-        // A rotation closes without the full stop of the last file's close.
-        expected << (n + 1 < files.size() ? "Log file closed" : "Log file closed.");
-        QCOMPARE(logFileMessages(files.at(n)), expected);
-    }
-}
-
-void TestEventLog::pathChangeTakesEffectAtNextFile()
-{
-    QVERIFY(QDir().mkdir(QStringLiteral("elsewhere")));
-    EventLog log;
-    log.open();
-    const QString first = log.fileName();
-    QVERIFY(dir->writeIni("[log]\nlogpath=" + dir->filePath("elsewhere").toUtf8() + "\nlogsize=60\n"));
-    log.write(QStringLiteral("still here")); // size before is 41: no rotation yet
-    QCOMPARE(log.fileName(), first);
-    log.write(QStringLiteral("last line here"));
-    QVERIFY(log.fileName().startsWith(dir->filePath("elsewhere") + "/mc_"));
-    log.close();
-    QCOMPARE(logFileMessages(first).mid(3, 1), QStringList({"Log file closed"}));
-    QCOMPARE(logFileMessages(log.fileName()), QStringList({"Log file created.", "Log file closed."}));
-}
-
-void TestEventLog::unwritableDirectory()
-{
-    QVERIFY(dir->writeIni("[log]\nlogpath=" + dir->filePath("missing/deeper").toUtf8() + "\n"));
-    QTest::ignoreMessage(QtDebugMsg, "failed to open log file");
-    EventLog log;
-    log.open();
-    QVERIFY(!log.isOpen());
-    log.write(QStringLiteral("goes nowhere"));
-    log.close();
-    QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList({"mc422.ini"}));
-}
 
 QTEST_GUILESS_MAIN(TestEventLog)
 #include "tst_eventlog.moc"

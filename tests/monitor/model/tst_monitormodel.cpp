@@ -12,149 +12,146 @@ class TestMonitorModel : public QObject
     Q_OBJECT
 
 private slots:
-    void rowsFollowTheList();
-    void cellsAndSortValues();
+    void rowsFollowTheList()
+    {
+        SupervisionFixture f;
+        for (quint8 address : {4, 9, 17}) {
+            SimMonitorState state;
+            state.address = address;
+            state.serialNumber = QStringLiteral("SN%1").arg(address);
+            QVERIFY(f.bus.addMonitor(state));
+        }
+        f.writeSettings();
+        f.createController();
+        MonitorModel &model = *f.model;
+        QStringList headers;
+        for (int column = 0; column <= model.columnCount(); ++column)
+            headers << model.headerData(column, Qt::Horizontal).toString();
+        QCOMPARE(headers, QStringList({"SN", "Status", "Input", "Mode", "Address", "Version", "None", "None"}));
+        QCOMPARE(model.headerData(41, Qt::Vertical).toString(), QStringLiteral("42"));
+        QVERIFY(!model.headerData(0, Qt::Horizontal, Qt::ToolTipRole).isValid());
+        QVERIFY(!model.data(model.index(0, 0)).isValid());
+
+        // The list changes before the model announces it; until the announcement
+        // ends, the model must still report the old row count.
+        QList<int> countsBefore;
+        QList<int> countsAfter;
+        const auto before = [&] { countsBefore << model.rowCount(); };
+        const auto after = [&] { countsAfter << model.rowCount(); };
+        connect(&model, &QAbstractItemModel::rowsAboutToBeInserted, this, before);
+        connect(&model, &QAbstractItemModel::rowsAboutToBeRemoved, this, before);
+        connect(&model, &QAbstractItemModel::rowsInserted, this, after);
+        connect(&model, &QAbstractItemModel::rowsRemoved, this, after);
+        QSortFilterProxyModel proxy;
+        proxy.setSourceModel(&model);
+        proxy.setSortRole(Qt::UserRole);
+        proxy.setDynamicSortFilter(true);
+        proxy.sort(MonitorModel::AddressColumn, Qt::DescendingOrder);
+
+        QVERIFY(f.searchUpTo(17));
+        QCOMPARE(countsBefore, QList<int>({0, 1, 2}));
+        QCOMPARE(countsAfter, QList<int>({1, 2, 3}));
+        QCOMPARE(model.rowCount(model.index(0, 0)), 0);
+        QCOMPARE(proxy.index(0, MonitorModel::AddressColumn).data().toInt(), 17);
+        for (int row = 0; row < 3; ++row)
+            QCOMPARE(model.index(row, MonitorModel::AddressColumn).data().toInt(), int(f.controller->monitorAt(row)->address));
+
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        QTRY_COMPARE_WITH_TIMEOUT(model.index(1, 0).data().toString(), QStringLiteral("SN9"), 5000);
+        QVERIFY(!changed.isEmpty());
+        QCOMPARE(changed.last().at(0).toModelIndex().column(), 0);
+        QCOMPARE(changed.last().at(1).toModelIndex().column(), 6);
+
+        QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+        QVERIFY(f.controller->removeMonitor(f.controller->monitorAt(1)));
+        QCOMPARE(removed.size(), 1);
+        QCOMPARE(removed.at(0).at(1).toInt(), 1);
+        QCOMPARE(countsBefore.last(), 3);
+        QCOMPARE(countsAfter.last(), 2);
+        QCOMPARE(proxy.rowCount(), 2);
+        QCOMPARE(model.index(1, MonitorModel::AddressColumn).data().toInt(), 17);
+
+        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+        QVERIFY(f.searchUpTo(17));
+        QCOMPARE(reset.size(), 1);
+        QCOMPARE(model.rowCount(), 3);
+    }
+
+    void cellsAndSortValues()
+    {
+        SupervisionFixture f;
+        SimMonitorState unknownCodes; // codes beyond the name tables
+        unknownCodes.address = 3;
+        unknownCodes.serialNumber = QStringLiteral("B-3");
+        unknownCodes.input = 11;
+        unknownCodes.mode = 57;
+        unknownCodes.alarm = 0x08;
+        QVERIFY(f.bus.addMonitor(unknownCodes));
+        SimMonitorState known; // the last names of the tables
+        known.address = 12;
+        known.serialNumber = QStringLiteral("A-12");
+        known.input = 10;
+        known.mode = 56;
+        known.version = QStringLiteral("V1");
+        QVERIFY(f.bus.addMonitor(known));
+        SimMonitorState off;
+        off.address = 20;
+        off.power = false;
+        QVERIFY(f.bus.addMonitor(off));
+        f.writeSettings();
+        f.createController();
+        QVERIFY(f.searchUpTo(20));
+        const MonitorModel &model = *f.model;
+        auto cell = [&](int row, int column, int role = Qt::DisplayRole) { return model.index(row, column).data(role); };
+        QTRY_COMPARE_WITH_TIMEOUT(cell(1, MonitorModel::VersionColumn).toString(), QStringLiteral("V1"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(0)->alarm, 8, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(int(f.controller->monitorAt(0)->mode), 57, 5000);
+
+        // Each row's serial, input, mode, status code (alarm 0, power off 1,
+        // normal 2: it sorts), colour and icon-column text.
+        QStringList rows;
+        for (int row = 0; row < 3; ++row)
+            rows << QStringLiteral("%1|%2|%3|%4|%5|%6")
+                        .arg(cell(row, MonitorModel::SerialColumn).toString(), cell(row, MonitorModel::InputColumn).toString(),
+                             cell(row, MonitorModel::ModeColumn).toString(),
+                             cell(row, MonitorModel::StatusColumn, Qt::UserRole).toString(),
+                             cell(row, MonitorModel::StatusColumn, Qt::BackgroundRole).value<QColor>().name(),
+                             cell(row, MonitorModel::IconColumn).toString());
+        QCOMPARE(rows, QStringList({"B-3|||0|#ff0000|B-3", "A-12|None|1440x1080/24P|2|#00ff00|A-12", "|CVBS|No Signal|1|#a0a0a4|"}));
+        QVERIFY(!cell(0, MonitorModel::InputColumn).isValid());
+        QVERIFY(!cell(0, MonitorModel::StatusColumn).isValid());
+        QCOMPARE(cell(0, MonitorModel::StatusColumn, Qt::DecorationRole).value<QPixmap>().size(), QSize(96, 32));
+        QCOMPARE(cell(2, MonitorModel::IconColumn, Qt::BackgroundRole).value<QColor>(), QColor(Qt::gray));
+
+        // Addresses sort as numbers, serial numbers as text.
+        QSortFilterProxyModel proxy;
+        proxy.setSourceModel(f.model.get());
+        proxy.setSortRole(Qt::UserRole);
+        const auto sortedAddresses = [&](int column) {
+            proxy.sort(column, Qt::AscendingOrder);
+            QList<int> addresses;
+            for (int row = 0; row < proxy.rowCount(); ++row)
+                addresses << proxy.index(row, MonitorModel::AddressColumn).data().toInt();
+            return addresses;
+        };
+        QCOMPARE(sortedAddresses(MonitorModel::AddressColumn), QList<int>({3, 12, 20}));
+        QCOMPARE(sortedAddresses(MonitorModel::SerialColumn), QList<int>({20, 12, 3}));
+        QCOMPARE(sortedAddresses(MonitorModel::StatusColumn), QList<int>({3, 20, 12}));
+
+        // Disabling the mute alarm turns the row normal at the next look.
+        f.writeSettings(QStringLiteral("[alarm]\nmute=false\n"));
+        QCOMPARE(cell(0, MonitorModel::StatusColumn, Qt::UserRole).toInt(), int(StatusNormal));
+
+        // Only the serial number and the icon can be selected; only the icon dragged.
+        QCOMPARE(model.flags(QModelIndex()), Qt::ItemIsEnabled);
+        for (int column = 0; column < MonitorModel::ColumnCount; ++column) {
+            const Qt::ItemFlags flags = model.flags(model.index(0, column));
+            QCOMPARE(flags & ~(Qt::ItemIsSelectable | Qt::ItemIsDragEnabled), Qt::ItemIsEnabled);
+            QCOMPARE(bool(flags & Qt::ItemIsSelectable), column == 0 || column == 6);
+            QCOMPARE(bool(flags & Qt::ItemIsDragEnabled), column == 6);
+        }
+    }
 };
-
-void TestMonitorModel::rowsFollowTheList()
-{
-    SupervisionFixture f;
-    for (quint8 address : {4, 9, 17}) {
-        SimMonitorState state;
-        state.address = address;
-        state.serialNumber = QStringLiteral("SN%1").arg(address);
-        QVERIFY(f.bus.addMonitor(state));
-    }
-    f.writeSettings();
-    f.createController();
-    MonitorModel &model = *f.model;
-    QStringList headers;
-    for (int column = 0; column <= model.columnCount(); ++column)
-        headers << model.headerData(column, Qt::Horizontal).toString();
-    QCOMPARE(headers, QStringList({"SN", "Status", "Input", "Mode", "Address", "Version", "None", "None"}));
-    QCOMPARE(model.headerData(41, Qt::Vertical).toString(), QStringLiteral("42"));
-    QVERIFY(!model.headerData(0, Qt::Horizontal, Qt::ToolTipRole).isValid());
-    QVERIFY(!model.data(model.index(0, 0)).isValid());
-
-    // The list changes before the model announces it; until the announcement
-    // ends, the model must still report the old row count.
-    QList<int> countsBefore;
-    QList<int> countsAfter;
-    const auto before = [&] { countsBefore << model.rowCount(); };
-    const auto after = [&] { countsAfter << model.rowCount(); };
-    connect(&model, &QAbstractItemModel::rowsAboutToBeInserted, this, before);
-    connect(&model, &QAbstractItemModel::rowsAboutToBeRemoved, this, before);
-    connect(&model, &QAbstractItemModel::rowsInserted, this, after);
-    connect(&model, &QAbstractItemModel::rowsRemoved, this, after);
-    QSortFilterProxyModel proxy;
-    proxy.setSourceModel(&model);
-    proxy.setSortRole(Qt::UserRole);
-    proxy.setDynamicSortFilter(true);
-    proxy.sort(MonitorModel::AddressColumn, Qt::DescendingOrder);
-
-    QVERIFY(f.searchUpTo(17));
-    QCOMPARE(countsBefore, QList<int>({0, 1, 2}));
-    QCOMPARE(countsAfter, QList<int>({1, 2, 3}));
-    QCOMPARE(model.rowCount(model.index(0, 0)), 0);
-    QCOMPARE(proxy.index(0, MonitorModel::AddressColumn).data().toInt(), 17);
-    for (int row = 0; row < 3; ++row)
-        QCOMPARE(model.index(row, MonitorModel::AddressColumn).data().toInt(), int(f.controller->monitorAt(row)->address));
-
-    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-    QTRY_COMPARE_WITH_TIMEOUT(model.index(1, 0).data().toString(), QStringLiteral("SN9"), 5000);
-    QVERIFY(!changed.isEmpty());
-    QCOMPARE(changed.last().at(0).toModelIndex().column(), 0);
-    QCOMPARE(changed.last().at(1).toModelIndex().column(), 6);
-
-    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
-    QVERIFY(f.controller->removeMonitor(f.controller->monitorAt(1)));
-    QCOMPARE(removed.size(), 1);
-    QCOMPARE(removed.at(0).at(1).toInt(), 1);
-    QCOMPARE(countsBefore.last(), 3);
-    QCOMPARE(countsAfter.last(), 2);
-    QCOMPARE(proxy.rowCount(), 2);
-    QCOMPARE(model.index(1, MonitorModel::AddressColumn).data().toInt(), 17);
-
-    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
-    QVERIFY(f.searchUpTo(17));
-    QCOMPARE(reset.size(), 1);
-    QCOMPARE(model.rowCount(), 3);
-}
-
-void TestMonitorModel::cellsAndSortValues()
-{
-    SupervisionFixture f;
-    SimMonitorState unknownCodes; // codes beyond the name tables
-    unknownCodes.address = 3;
-    unknownCodes.serialNumber = QStringLiteral("B-3");
-    unknownCodes.input = 11;
-    unknownCodes.mode = 57;
-    unknownCodes.alarm = 0x08;
-    QVERIFY(f.bus.addMonitor(unknownCodes));
-    SimMonitorState known; // the last names of the tables
-    known.address = 12;
-    known.serialNumber = QStringLiteral("A-12");
-    known.input = 10;
-    known.mode = 56;
-    known.version = QStringLiteral("V1");
-    QVERIFY(f.bus.addMonitor(known));
-    SimMonitorState off;
-    off.address = 20;
-    off.power = false;
-    QVERIFY(f.bus.addMonitor(off));
-    f.writeSettings();
-    f.createController();
-    QVERIFY(f.searchUpTo(20));
-    const MonitorModel &model = *f.model;
-    auto cell = [&](int row, int column, int role = Qt::DisplayRole) { return model.index(row, column).data(role); };
-    QTRY_COMPARE_WITH_TIMEOUT(cell(1, MonitorModel::VersionColumn).toString(), QStringLiteral("V1"), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(0)->alarm, 8, 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(int(f.controller->monitorAt(0)->mode), 57, 5000);
-
-    // Each row's serial, input, mode, status code (alarm 0, power off 1,
-    // normal 2: it sorts), colour and icon-column text.
-    QStringList rows;
-    for (int row = 0; row < 3; ++row)
-        rows << QStringLiteral("%1|%2|%3|%4|%5|%6")
-                    .arg(cell(row, MonitorModel::SerialColumn).toString(), cell(row, MonitorModel::InputColumn).toString(),
-                         cell(row, MonitorModel::ModeColumn).toString(),
-                         cell(row, MonitorModel::StatusColumn, Qt::UserRole).toString(),
-                         cell(row, MonitorModel::StatusColumn, Qt::BackgroundRole).value<QColor>().name(),
-                         cell(row, MonitorModel::IconColumn).toString());
-    QCOMPARE(rows, QStringList({"B-3|||0|#ff0000|B-3", "A-12|None|1440x1080/24P|2|#00ff00|A-12", "|CVBS|No Signal|1|#a0a0a4|"}));
-    QVERIFY(!cell(0, MonitorModel::InputColumn).isValid());
-    QVERIFY(!cell(0, MonitorModel::StatusColumn).isValid());
-    QCOMPARE(cell(0, MonitorModel::StatusColumn, Qt::DecorationRole).value<QPixmap>().size(), QSize(96, 32));
-    QCOMPARE(cell(2, MonitorModel::IconColumn, Qt::BackgroundRole).value<QColor>(), QColor(Qt::gray));
-
-    // Addresses sort as numbers, serial numbers as text.
-    QSortFilterProxyModel proxy;
-    proxy.setSourceModel(f.model.get());
-    proxy.setSortRole(Qt::UserRole);
-    const auto sortedAddresses = [&](int column) {
-        proxy.sort(column, Qt::AscendingOrder);
-        QList<int> addresses;
-        for (int row = 0; row < proxy.rowCount(); ++row)
-            addresses << proxy.index(row, MonitorModel::AddressColumn).data().toInt();
-        return addresses;
-    };
-    QCOMPARE(sortedAddresses(MonitorModel::AddressColumn), QList<int>({3, 12, 20}));
-    QCOMPARE(sortedAddresses(MonitorModel::SerialColumn), QList<int>({20, 12, 3}));
-    QCOMPARE(sortedAddresses(MonitorModel::StatusColumn), QList<int>({3, 20, 12}));
-
-    // Disabling the mute alarm turns the row normal at the next look.
-    f.writeSettings(QStringLiteral("[alarm]\nmute=false\n"));
-    QCOMPARE(cell(0, MonitorModel::StatusColumn, Qt::UserRole).toInt(), int(StatusNormal));
-
-    // Only the serial number and the icon can be selected; only the icon dragged.
-    QCOMPARE(model.flags(QModelIndex()), Qt::ItemIsEnabled);
-    for (int column = 0; column < MonitorModel::ColumnCount; ++column) {
-        const Qt::ItemFlags flags = model.flags(model.index(0, column));
-        QCOMPARE(flags & ~(Qt::ItemIsSelectable | Qt::ItemIsDragEnabled), Qt::ItemIsEnabled);
-        QCOMPARE(bool(flags & Qt::ItemIsSelectable), column == 0 || column == 6);
-        QCOMPARE(bool(flags & Qt::ItemIsDragEnabled), column == 6);
-    }
-}
 
 QTEST_MAIN(TestMonitorModel)
 #include "tst_monitormodel.moc"
