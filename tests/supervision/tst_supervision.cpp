@@ -62,11 +62,18 @@ private slots:
         QCOMPARE(f.logMessages().last(), QStringLiteral("Log file closed."));
     }
 
-    void cancelledSearchListsMonitors()
+    // A search cancelled early lists what it found; polling goes on with
+    // those, and a monitor switched on is read out completely.
+    void cancelledSearchAndSwitchOn()
     {
         SupervisionFixture f;
-        for (quint8 address : {2, 3, 6})
-            QVERIFY(f.bus.addMonitor(SupervisionFixture::monitorState(address, address != 3)));
+        SimMonitorState off = SupervisionFixture::monitorState(3, false);
+        off.input = 7;
+        off.mode = 20;
+        off.rotary = {-10, 0, 20, 30, 127};
+        off.functions = 0x20000005;
+        for (const SimMonitorState &state : {SupervisionFixture::monitorState(2), off, SupervisionFixture::monitorState(6)})
+            QVERIFY(f.bus.addMonitor(state));
         f.writeSettings();
         f.createController();
         QSignalSpy added(f.controller.get(), &MController::monitorAdded);
@@ -80,70 +87,51 @@ private slots:
                  QStringList({"[SEARCH]: END - 2 FOUND", "[MONITOR]: FOUND - SN() - ADDRESS(2) - STATE(NORMAL)",
                               "[MONITOR]: FOUND - SN() - ADDRESS(3) - STATE(POWER OFF)"}));
         QCOMPARE(messages.at(3).at(0).toString(), QStringLiteral("Searching address: 4\n 2 monitor(s) found."));
-
-        // Polling goes on with what was found, and the powered one is read out;
-        // 6 was never probed.
         QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(0)->serialNumber, QStringLiteral("KV0002"), 5000);
         f.bus.clearTrace();
         QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 3).size() >= 3 && requestsTo(f.bus, 2).size() >= 3, 5000);
         QCOMPARE(f.bus.monitor(6)->requests, 0);
         QCOMPARE(f.controller->monitorAt(1)->serialNumber, QString());
-        QCOMPARE(f.model->rowCount(), 2);
-    }
-
-    void switchOnReadsEverything()
-    {
-        SupervisionFixture f;
-        SimMonitorState sim = SupervisionFixture::monitorState(2, false);
-        sim.input = 7;
-        sim.mode = 20;
-        sim.rotary = {-10, 0, 20, 30, 127};
-        sim.functions = 0x20000005;
-        QVERIFY(f.bus.addMonitor(sim));
-        f.writeSettings();
-        f.createController();
-        QVERIFY(f.searchUpTo(3));
-        QTRY_VERIFY_WITH_TIMEOUT(f.bus.trace().size() > 10, 5000); // polling
 
         QSignalSpy changed(f.controller.get(), &MController::monitorChanged);
+        f.mark();
         f.bus.clearTrace();
-        QVERIFY(f.bus.setPower(2, true));
-        QTRY_VERIFY_WITH_TIMEOUT(!f.controller->monitorAt(0)->boardVersions.isEmpty(), 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(0)->pendingQueries, 0u, 5000);
-
+        QVERIFY(f.bus.setPower(3, true));
+        QTRY_VERIFY_WITH_TIMEOUT(!f.controller->monitorAt(1)->boardVersions.isEmpty(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(1)->pendingQueries, 0u, 5000);
         // One change for the state, then one per information reply.
         QVERIFY(changed.size() >= 7);
         QCOMPARE(qvariant_cast<CMonitor>(changed.at(0).at(0)).state,
                  quint32(CMonitor::StatePower | CMonitor::StateAlarmDue | CMonitor::StateUpdateDue));
-        QCOMPARE(followUps(requestsTo(f.bus, 2)),
-                 QStringList({"82 82", "82 83", "82 90 02 0a", "82 90 0c 06", "82 90 12 02", "82 90 14 05",
-                              "82 90 19 04", "82 90 3e 0a"}));
-        const CMonitor *m = f.controller->monitorAt(0);
+        QCOMPARE(followUps(requestsTo(f.bus, 3)),
+                 QStringList({"83 82", "83 83", "83 90 02 0a", "83 90 0c 06", "83 90 12 02", "83 90 14 05",
+                              "83 90 19 04", "83 90 3e 0a"}));
+        const CMonitor *m = f.controller->monitorAt(1);
         QCOMPARE(QStringList({m->serialNumber, m->version, QString::number(m->input), QString::number(m->mode),
                               QString::number(m->rotaryValues[0]), QString::number(m->rotaryValues[4]),
                               QString::number(m->functions, 16), QString::fromLatin1(m->boardVersions.toHex())}),
-                 QStringList({"KV0002", "V2.1", "7", "20", "-10", "127", "20000005", "12053011200130094063"}));
+                 QStringList({"KV0003", "V2.1", "7", "20", "-10", "127", "20000005", "12053011200130094063"}));
         QCOMPARE(m->state, quint32(CMonitor::StatePower));
         QCOMPARE(qvariant_cast<CMonitor>(changed.last().at(0)).boardVersions, m->boardVersions);
-        // Nothing about a switch-on goes into the log.
-        QVERIFY(f.newMessages().filter(QStringLiteral("[ALARM]")).isEmpty());
+        QCOMPARE(f.newMessages(), QStringList()); // a switch-on is not logged
 
         // A key press and a UMD text reach the monitor; the input change the key
         // caused is fetched through the update report.
         f.bus.clearTrace();
-        f.controller->sendControl(0x84, 2);
-        f.controller->sendUmd("CAM 2", 3, 2);
-        QTRY_COMPARE_WITH_TIMEOUT(f.bus.monitor(2)->umdFrames, 1, 5000);
-        QCOMPARE(f.bus.monitor(2)->umdText, QByteArray("CAM 2   "));
-        QCOMPARE(int(f.bus.monitor(2)->umdTally), 3);
-        QVERIFY(requestsTo(f.bus, 2).contains(QStringLiteral("82 d0 00 84")));
-        QTRY_COMPARE_WITH_TIMEOUT(int(f.controller->monitorAt(0)->input), 8, 5000);
+        f.controller->sendControl(0x84, 3);
+        f.controller->sendUmd("CAM 3", 3, 3);
+        QTRY_COMPARE_WITH_TIMEOUT(f.bus.monitor(3)->umdFrames, 1, 5000);
+        QCOMPARE(f.bus.monitor(3)->umdText, QByteArray("CAM 3   "));
+        QCOMPARE(int(f.bus.monitor(3)->umdTally), 3);
+        QVERIFY(requestsTo(f.bus, 3).contains(QStringLiteral("83 d0 00 84")));
+        QTRY_COMPARE_WITH_TIMEOUT(int(f.controller->monitorAt(1)->input), 8, 5000);
     }
 
     // Each report that asks for a follow-up queues its own, analysed here before
     // any went out: two polls with the alarm flag ask twice, and an update report
-    // asks for exactly the items it names, in item order.
-    void everyReportQueuesItsQueries()
+    // asks for exactly the items it names, in item order. A monitor the user
+    // removed stays away, also when a reply for it arrives late.
+    void everyReportQueuesItsQueriesAndRemoval()
     {
         SupervisionFixture f;
         QVERIFY(f.bus.addMonitor(SupervisionFixture::monitorState(5, false)));
@@ -162,6 +150,19 @@ private slots:
         QVERIFY(f.controller->transactionThread()->startBus());
         QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 5).size() >= 5, 5000);
         QCOMPARE(requestsTo(f.bus, 5).mid(0, 5), QStringList({"85 82", "85 82", "85 90 02 0a", "85 90 3e 0a", "85 80"}));
+
+        QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(0)->serialNumber, QStringLiteral("KV0005"), 5000);
+        QSignalSpy removed(f.controller.get(), &MController::monitorRemoved);
+        f.mark();
+        QVERIFY(f.controller->removeMonitor(f.controller->monitorAt(0)));
+        QCOMPARE(qvariant_cast<CMonitor>(removed.value(0).value(0)).serialNumber, QStringLiteral("KV0005"));
+        analyse(new RSCmd(5), "8501");
+        QCOMPARE(f.controller->monitorCount(), 0);
+        QVERIFY(!f.controller->removeMonitor(nullptr));
+        CMonitor gone(5); // no longer listed: refused without a line
+        QVERIFY(!f.controller->removeMonitor(&gone));
+        QCOMPARE(f.newMessages(), QStringList({"[MONITOR]: REMOVED - SN(KV0005) - ADDRESS(5)"}));
+        QCOMPARE(removed.size(), 1);
     }
 
     void alarmReports()
@@ -254,45 +255,6 @@ private slots:
         QVERIFY(f.bus.setInputMode(5, 7, 3));
         QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(0)->pendingQueries, 0u, 5000);
         QCOMPARE(f.controller->monitorAt(0)->version, QStringLiteral("V3.0"));
-    }
-
-    void removalAndNewSearch()
-    {
-        SupervisionFixture f;
-        QVERIFY(f.startWith({2, 3}));
-
-        QSignalSpy removed(f.controller.get(), &MController::monitorRemoved);
-        f.mark();
-        QVERIFY(f.controller->removeMonitor(f.controller->monitorAt(0)));
-        QCOMPARE(removed.size(), 1);
-        QCOMPARE(qvariant_cast<CMonitor>(removed.at(0).at(0)).serialNumber, QStringLiteral("KV0002"));
-        QCOMPARE(f.newMessages(), QStringList({"[MONITOR]: REMOVED - SN(KV0002) - ADDRESS(2)"}));
-        QCOMPARE(f.model->rowCount(), 1);
-
-        // A reply still on its way does not bring it back, and it is not polled.
-        f.bus.clearTrace();
-        QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 3).size() >= 5, 5000);
-        QVERIFY(requestsTo(f.bus, 2).size() <= 1); // an echo already chosen
-        f.bus.clearTrace();
-        QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 3).size() >= 5, 5000);
-        QCOMPARE(requestsTo(f.bus, 2), QStringList());
-        QCOMPARE(f.controller->monitorCount(), 1);
-
-        // Removing a record that is no longer listed is refused without a line.
-        CMonitor gone(2);
-        QVERIFY(!f.controller->removeMonitor(&gone));
-        QVERIFY(!f.controller->removeMonitor(nullptr));
-        QCOMPARE(f.newMessages().size(), 1);
-
-        // A new search, started while polling, resets the model once and finds
-        // both again (one perhaps early, from the poll that was running).
-        QSignalSpy reset(f.model.get(), &QAbstractItemModel::modelReset);
-        QSignalSpy added(f.controller.get(), &MController::monitorAdded);
-        QVERIFY(f.searchUpTo(3));
-        QCOMPARE(reset.size(), 1);
-        QCOMPARE(added.size(), 2);
-        QCOMPARE(f.controller->monitorCount(), 2);
-        QCOMPARE(f.newMessages().count(QStringLiteral("[SEARCH]: START...")), 1);
     }
 };
 

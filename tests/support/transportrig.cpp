@@ -21,22 +21,20 @@ Rig::Rig(const QList<int> &monitors, int totalTimeoutMs)
         s.write();
     }
     clock.start();
-    const auto note = [this](Event::Kind kind, int address = 0, const QByteArray &text = {}) {
-        events << Event{kind, address, 0, 0, text, clock.elapsed()};
-    };
     QObject::connect(&thread, &RSThread::openFailed, &m_receiver,
                      [this](const QString &name) { openFailures << name; }, Qt::DirectConnection);
     QObject::connect(&thread, &RSThread::cmdDone, &m_receiver, [this](RSCmd *cmd) {
         events << Event{Event::Done, cmd->address, cmd->code, cmd->status, cmd->reply, clock.elapsed()};
         delete cmd;
     });
-    QObject::connect(&thread, &RSThread::searchingAddressChanged, &m_receiver,
-                     [note](quint8 a) { note(Event::Searching, a); });
+    const auto note = [this](Event::Kind kind, int address = 0, const QString &port = {}) {
+        events << Event{kind, address, 0, 0, port.toUtf8(), clock.elapsed()};
+    };
+    QObject::connect(&thread, &RSThread::searchingAddressChanged, &m_receiver, [note](quint8 a) { note(Event::Searching, a); });
     QObject::connect(&thread, &RSThread::searchDone, &m_receiver, [note] { note(Event::SearchDone); });
-    QObject::connect(&thread, &RSThread::linkLost, &m_receiver,
-                     [note](const QString &port) { note(Event::LinkLost, 0, port.toUtf8()); });
+    QObject::connect(&thread, &RSThread::linkLost, &m_receiver, [note](const QString &p) { note(Event::LinkLost, 0, p); });
     QObject::connect(&thread, &RSThread::linkRestored, &m_receiver,
-                     [note](const QString &port) { note(Event::LinkRestored, 0, port.toUtf8()); });
+                     [note](const QString &p) { note(Event::LinkRestored, 0, p); });
 }
 
 Rig::~Rig()
@@ -55,9 +53,16 @@ void Rig::writeSetting(const char *key, const QVariant &value)
 QList<Rig::Event> Rig::of(Event::Kind kind) const
 {
     QList<Event> list;
-    std::copy_if(events.cbegin(), events.cend(), std::back_inserter(list),
-                 [kind](const Event &e) { return e.kind == kind; });
+    for (const Event &e : events)
+        if (e.kind == kind)
+            list << e;
     return list;
+}
+
+qsizetype Rig::firstOf(Event::Kind kind) const
+{
+    return std::find_if(events.cbegin(), events.cend(), [kind](const Event &e) { return e.kind == kind; })
+        - events.cbegin();
 }
 
 QList<int> Rig::searched() const
@@ -71,10 +76,9 @@ QList<int> Rig::searched() const
 QList<SimTraceEntry> Rig::requests() const
 {
     QList<SimTraceEntry> list;
-    for (const SimTraceEntry &e : bus.trace()) {
+    for (const SimTraceEntry &e : bus.trace())
         if (e.kind == SimTraceEntry::Request)
             list << e;
-    }
     return list;
 }
 

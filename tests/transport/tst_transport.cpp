@@ -35,12 +35,6 @@ QList<int> translated(F forIndex, const QList<int> &stored)
     return values;
 }
 
-qsizetype firstOf(const Rig &rig, Event::Kind kind)
-{
-    return std::find_if(rig.events.cbegin(), rig.events.cend(), [kind](const Event &e) { return e.kind == kind; })
-        - rig.events.cbegin();
-}
-
 } // namespace
 
 class TestTransport : public QObject
@@ -244,7 +238,7 @@ private slots:
         // announcement and its echo's hand-over.
         QCOMPARE(rig.searched(), range(1, 126));
         QCOMPARE(rig.of(Event::SearchDone).size(), 1);
-        const qsizetype end = firstOf(rig, Event::SearchDone);
+        const qsizetype end = rig.firstOf(Event::SearchDone);
         QCOMPARE(rig.events.value(end - 1).address, 126);
         QCOMPARE(rig.events.value(end + 1).kind, Event::Done);
         QCOMPARE(rig.events.value(end + 1).address, 126);
@@ -507,7 +501,7 @@ private slots:
         QVERIFY2(rig.done().first().atMs - vanished < 300, qPrintable(QString::number(rig.done().first().atMs - vanished)));
         QCOMPARE(rig.of(Event::LinkLost).size(), 1);
         QCOMPARE(rig.of(Event::LinkLost).first().reply, link.toUtf8());
-        QVERIFY(firstOf(rig, Event::LinkLost) < firstOf(rig, Event::Done));
+        QVERIFY(rig.firstOf(Event::LinkLost) < rig.firstOf(Event::Done));
         QVERIFY(rig.thread.isPortLost());
 
         // Lost: listed monitors are not polled, a command fails at once, and the
