@@ -75,6 +75,34 @@ private slots:
         QCOMPARE(lines.size(), 1); // no search, no zombie lines
         const QString restored = QStringLiteral("[MONITOR]: LINK RESTORED - PORT(%1) - DOWN(%2 s)").arg(link);
         QVERIFY2(lines.first() == restored.arg(down) || lines.first() == restored.arg(down - 1), qPrintable(lines.first()));
+
+        // A search while lost fails to open as any search would, logged when
+        // nobody shows it, signalled before startSearch returns otherwise; the
+        // port is still waited for, and when it returns the search runs.
+        QVERIFY(f.bus.vanish());
+        QTRY_COMPARE_WITH_TIMEOUT(f.controller->linkState(), MController::PortLost, 1000);
+        f.mark();
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Can't open ") + link));
+        QVERIFY(!f.controller->startSearch());
+        QCOMPARE(f.newMessages(), QStringList({QStringLiteral("[ERROR]: Open %1 failed.").arg(link)}));
+        QCOMPARE(f.controller->monitorCount(), 0);
+        QSignalSpy openFailed(f.controller.get(), &MController::openFailed);
+        QVERIFY(!f.controller->startSearch());
+        QCOMPARE(openFailed.value(0).value(0).toString(), link);
+        QCOMPARE(f.controller->linkState(), MController::PortLost);
+        QVERIFY(f.bus.reappear());
+        QVERIFY(f.waitForMessage(QStringLiteral("[SEARCH]: START..."), 3000));
+        QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorCount(), 3, 5000);
+        QCOMPARE(f.controller->linkState(), MController::LinkOk);
+        QCOMPARE(f.newMessages().filter(QStringLiteral("LINK RESTORED")).size(), 1);
+
+        // Quitting while lost is quick, and the log is closed.
+        QVERIFY(f.bus.vanish());
+        QTRY_COMPARE_WITH_TIMEOUT(f.controller->linkState(), MController::PortLost, 1000);
+        clock.restart();
+        f.destroyController();
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(f.logMessages().last(), QStringLiteral("Log file closed."));
     }
 
     void silentBus()
@@ -109,45 +137,6 @@ private slots:
         QVERIFY(f.controller->removeMonitor(f.controller->monitorAt(1)));
         QCOMPARE(f.controller->linkState(), MController::BusSilent);
         QCOMPARE(f.newMessages().filter(QStringLiteral("BUS SILENT")).size(), 1);
-    }
-
-    // A search while the port is lost fails to open as any search would, and
-    // the port is still waited for: when it returns, the search runs. Quitting
-    // while lost is quick.
-    void searchWhileLost()
-    {
-        SupervisionFixture f;
-        const QString link = f.linkBus();
-        QVERIFY(f.startWith({4}));
-        QVERIFY(f.bus.vanish());
-        QTRY_COMPARE_WITH_TIMEOUT(f.controller->linkState(), MController::PortLost, 1000);
-
-        f.mark();
-        // Nobody to show the failure: it is logged.
-        QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Can't open ") + link));
-        QVERIFY(!f.controller->startSearch());
-        QCOMPARE(f.newMessages(), QStringList({QStringLiteral("[ERROR]: Open %1 failed.").arg(link)}));
-        QCOMPARE(f.controller->monitorCount(), 0);
-        // With a receiver, it hears of it before startSearch returns.
-        QSignalSpy openFailed(f.controller.get(), &MController::openFailed);
-        QVERIFY(!f.controller->startSearch());
-        QCOMPARE(openFailed.size(), 1);
-        QCOMPARE(openFailed.first().first().toString(), link);
-        QCOMPARE(f.controller->linkState(), MController::PortLost);
-
-        QVERIFY(f.bus.reappear());
-        QVERIFY(f.waitForMessage(QStringLiteral("[SEARCH]: START..."), 3000));
-        QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorCount(), 1, 5000);
-        QCOMPARE(f.controller->linkState(), MController::LinkOk);
-        QCOMPARE(f.newMessages().filter(QStringLiteral("LINK RESTORED")).size(), 1);
-
-        QVERIFY(f.bus.vanish());
-        QTRY_COMPARE_WITH_TIMEOUT(f.controller->linkState(), MController::PortLost, 1000);
-        QElapsedTimer clock;
-        clock.start();
-        f.destroyController();
-        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(f.logMessages().last(), QStringLiteral("Log file closed."));
     }
 };
 

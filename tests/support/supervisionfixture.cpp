@@ -54,23 +54,15 @@ void SupervisionFixture::destroyController()
 
 bool SupervisionFixture::searchUpTo(int lastAddress)
 {
-    QMetaObject::Connection cancel =
-        QObject::connect(controller.get(), &MController::addressChanged, controller.get(),
-                         [this, lastAddress](int addr) {
-                             if (addr == lastAddress + 1)
-                                 controller->stopSearch();
-                         });
+    const QMetaObject::Connection cancel = QObject::connect(
+        controller.get(), &MController::addressChanged, controller.get(), [this, lastAddress](int addr) {
+            if (addr == lastAddress + 1)
+                controller->stopSearch();
+        });
     mark();
-    const bool started = controller->startSearch();
-    bool ended = started;
-    if (started) {
-        ended = QTest::qWaitFor([this] {
-            for (const QString &line : newMessages())
-                if (line.startsWith(QLatin1String("[SEARCH]: END")))
-                    return true;
-            return false;
-        }, 20000);
-    }
+    const bool ended = controller->startSearch() && QTest::qWaitFor([this] {
+        return !newMessages().filter(QRegularExpression(QStringLiteral("^\\[SEARCH\\]: END"))).isEmpty();
+    }, 20000);
     QObject::disconnect(cancel);
     return ended;
 }
