@@ -4,7 +4,6 @@
 #include "protocol/alarmcmd.h"
 #include "protocol/commandnames.h"
 #include "protocol/controlcmd.h"
-#include "protocol/controlkeys.h"
 #include "protocol/protocmd.h"
 #include "protocol/querycmd.h"
 #include "protocol/rscmd.h"
@@ -183,25 +182,6 @@ private slots:
         cmd->reply = reply;
         QCOMPARE(cmd->apply(&m), result);
         QCOMPARE(describe(m), record);
-    }
-
-    // The status names of the event log's error lines, and the script
-    // keywords of the front-panel keys.
-    void namesAndKeys()
-    {
-        QStringList statuses;
-        for (int status = -1; status <= 5; ++status)
-            statuses << statusName(status);
-        QCOMPARE(statuses, QStringList({"", "NEW", "OK", "SEND_ERROR", "READ_ERROR", "RSP_ERROR", ""}));
-
-        const QList<QPair<QString, int>> keys = {
-            {"MENU", 0x90}, {"ENTER", 0x93}, {"F1", 0x88}, {"F5", 0x8C}, {"PUSH3", 0x9A},
-            {"CW1", 0xA0}, {"CCW5", 0xAC}, {"ON", 0xFF}, {"OFF", 0xFE}, {"YPbPr", 0x82}, {"DVI", 0x84},
-            {"menu", -1}, {"YPBPR", -1}, {"F6", -1}, {"CW6", -1}, {"PUSH0", -1}, {"", -1}};
-        for (const auto &[name, code] : keys) {
-            const std::optional<quint8> found = ControlKeys::codeForScriptName(name);
-            QCOMPARE(found ? int(*found) : -1, code);
-        }
     }
 };
 

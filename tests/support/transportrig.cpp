@@ -59,6 +59,14 @@ QList<Rig::Event> Rig::of(Event::Kind kind) const
     return list;
 }
 
+QStringList Rig::outcomes() const
+{
+    QStringList list;
+    for (const Event &e : of(Event::Done))
+        list << QStringLiteral("%1 %2 %3").arg(e.address).arg(e.status).arg(QString::fromLatin1(e.reply.toHex())).trimmed();
+    return list;
+}
+
 qsizetype Rig::firstOf(Event::Kind kind) const
 {
     return std::find_if(events.cbegin(), events.cend(), [kind](const Event &e) { return e.kind == kind; })

@@ -31,6 +31,8 @@ public:
     static void writeSetting(const char *key, const QVariant &value);
     QList<Event> of(Event::Kind kind) const;
     QList<Event> done() const { return of(Event::Done); }
+    // Each command handed over, as "address status reply-in-hex" (no reply: no hex).
+    QStringList outcomes() const;
     qsizetype firstOf(Event::Kind kind) const; // events.size() when there is none
     QList<int> searched() const;
     QList<SimTraceEntry> requests() const; // request frames the bus saw, oldest first
