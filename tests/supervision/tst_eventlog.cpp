@@ -1,5 +1,5 @@
-// The rotating event log: file names, line format, rotation by size, and
-// what happens when the directory cannot be written.
+// The rotating event log: file names, line format, rotation by size, the
+// log's directory and what happens when it cannot be written.
 #include "supervision/eventlog.h"
 #include "tests/support/supervisionfixture.h"
 #include "tests/support/workdir.h"
@@ -17,24 +17,6 @@ private slots:
         QVERIFY(dir->isValid());
     }
     void cleanup() { dir.reset(); }
-
-    void lineFormat()
-    {
-        const QDateTime before = QDateTime::currentDateTime();
-        EventLog log;
-        log.open();
-        log.write(QStringLiteral("[SEARCH]: START..."));
-        // On disk as soon as write() returns.
-        QCOMPARE(logFileMessages(log.fileName()), QStringList({"Log file created.", "[SEARCH]: START..."}));
-        log.close();
-        const QStringList files = logFilesIn(dir->path());
-        QCOMPARE(files.size(), 1);
-        QCOMPARE(logFileMessages(files.first()),
-                 QStringList({"Log file created.", "[SEARCH]: START...", "Log file closed."}));
-        const QString name = QFileInfo(files.first()).fileName();
-        const QDateTime created = QDateTime::fromString(name, QStringLiteral("'mc_'yyyy_MM_dd-hh_mm_ss'.log'"));
-        QVERIFY2(created.isValid() && qAbs(created.secsTo(before)) <= 2, qPrintable(name));
-    }
 
     void rotation_data()
     {
@@ -55,8 +37,10 @@ private slots:
         QFETCH(QByteArray, size);
         QFETCH(QList<int>, linesPerFile);
         QVERIFY(dir->writeIni("[log]\nlogsize=" + size + "\n"));
+        const QDateTime before = QDateTime::currentDateTime();
         EventLog log;
         log.open();
+        QCOMPARE(logFileMessages(log.fileName()), QStringList({"Log file created."})); // on disk at once
         for (int i = 1; i <= 7; ++i)
             log.write(QStringLiteral("[ERROR]: line %1").arg(i));
         log.close();
@@ -71,34 +55,38 @@ private slots:
             expected << (n + 1 < files.size() ? "Log file closed" : "Log file closed.");
             QCOMPARE(logFileMessages(files.at(n)), expected);
         }
+        // Named after the time it was created; a second file in the same
+        // second gets a counter.
+        const QString name = QFileInfo(files.first()).fileName();
+        const QDateTime created = QDateTime::fromString(name, QStringLiteral("'mc_'yyyy_MM_dd-hh_mm_ss'.log'"));
+        QVERIFY2(created.isValid() && qAbs(created.secsTo(before)) <= 2, qPrintable(name));
     }
 
-    void pathChangeTakesEffectAtNextFile()
+    void directory()
     {
-        QVERIFY(QDir().mkdir(QStringLiteral("elsewhere")));
-        EventLog log;
-        log.open();
-        const QString first = log.fileName();
-        QVERIFY(dir->writeIni("[log]\nlogpath=" + dir->filePath("elsewhere").toUtf8() + "\nlogsize=60\n"));
-        log.write(QStringLiteral("still here")); // size before is 41: no rotation yet
-        QCOMPARE(log.fileName(), first);
-        log.write(QStringLiteral("last line here"));
-        QVERIFY(log.fileName().startsWith(dir->filePath("elsewhere") + "/mc_"));
-        log.close();
-        QCOMPARE(logFileMessages(first).mid(3, 1), QStringList({"Log file closed"}));
-        QCOMPARE(logFileMessages(log.fileName()), QStringList({"Log file created.", "Log file closed."}));
-    }
-
-    void unwritableDirectory()
-    {
+        // One that cannot be written leaves the log closed, and no file anywhere.
         QVERIFY(dir->writeIni("[log]\nlogpath=" + dir->filePath("missing/deeper").toUtf8() + "\n"));
         QTest::ignoreMessage(QtDebugMsg, "failed to open log file");
-        EventLog log;
-        log.open();
-        QVERIFY(!log.isOpen());
-        log.write(QStringLiteral("goes nowhere"));
-        log.close();
+        auto log = std::make_unique<EventLog>();
+        log->open();
+        QVERIFY(!log->isOpen());
+        log->write(QStringLiteral("goes nowhere"));
+        log->close();
         QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList({"mc422.ini"}));
+
+        // A new directory counts from the next file on.
+        QVERIFY(QDir().mkdir(QStringLiteral("elsewhere")) && dir->writeIni(QByteArray()));
+        log = std::make_unique<EventLog>();
+        log->open();
+        const QString first = log->fileName();
+        QVERIFY(dir->writeIni("[log]\nlogpath=" + dir->filePath("elsewhere").toUtf8() + "\nlogsize=60\n"));
+        log->write(QStringLiteral("still here")); // size before is 41: no rotation yet
+        QCOMPARE(log->fileName(), first);
+        log->write(QStringLiteral("last line here"));
+        QVERIFY(log->fileName().startsWith(dir->filePath("elsewhere") + "/mc_"));
+        log->close();
+        QCOMPARE(logFileMessages(first).mid(3), QStringList({"Log file closed"}));
+        QCOMPARE(logFileMessages(log->fileName()), QStringList({"Log file created.", "Log file closed."}));
     }
 
 private:

@@ -2,7 +2,6 @@
 // alarms, zombies, removal, and what the event log says about them.
 #include "tests/support/supervisionfixture.h"
 
-#include "monitor/alarmstatus.h"
 #include "protocol/querycmd.h"
 #include "protocol/updatecmd.h"
 #include "transport/rsthread.h"
@@ -55,9 +54,6 @@ private slots:
         QCOMPARE(addresses.size(), 126);
         QCOMPARE(addresses.last().at(0).toInt(), 126);
         QCOMPARE(messages.value(16).value(0).toString(), QStringLiteral("Searching address: 17\n 0 monitor(s) found."));
-
-        f.destroyController();
-        QCOMPARE(f.logMessages().last(), QStringLiteral("Log file closed."));
     }
 
     // A search cancelled early lists what it found; polling goes on with
@@ -171,14 +167,12 @@ private slots:
         f.mark();
         QVERIFY(f.bus.setAlarm(5, 0x08));
         QVERIFY(f.waitForMessage(QStringLiteral("[ALARM]: STATE(ALARM<[AUDIO MUTE]>) - SN(KV0005) - ADDRESS(5)")));
-        QCOMPARE(f.controller->alarmCount(), 1);
 
         // An IRE alarm is disabled by default: the status reads normal and no
         // time code is fetched.
         f.bus.clearTrace();
         QVERIFY(f.bus.setAlarm(5, 0x04));
         QVERIFY(f.waitForMessage(QStringLiteral("[ALARM]: STATE(NORMAL) - SN(KV0005) - ADDRESS(5)")));
-        QCOMPARE(f.controller->alarmCount(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 5).size() >= 5, 5000);
         QVERIFY(!requestsTo(f.bus, 5).contains(QStringLiteral("85 90 30 0e")));
 
@@ -218,7 +212,6 @@ private slots:
                                                "[MONITOR]: ZOMBIE - SN(KV0005) - ADDRESS(5)"}));
         QCOMPARE(changed.size(), 1);
         QCOMPARE(qvariant_cast<CMonitor>(changed.at(0).at(0)).state, quint32(CMonitor::StateZombie));
-        QCOMPARE(statusText(*f.controller->monitorAt(0)), QStringLiteral("ZOMBIE"));
 
         // Further failed polls and queries stay silent; the zombie keeps its place.
         f.mark();

@@ -30,11 +30,11 @@ Rig::Rig(const QList<int> &monitors, int totalTimeoutMs)
     const auto note = [this](Event::Kind kind, int address = 0, const QString &port = {}) {
         events << Event{kind, address, 0, 0, port.toUtf8(), clock.elapsed()};
     };
-    QObject::connect(&thread, &RSThread::searchingAddressChanged, &m_receiver, [note](quint8 a) { note(Event::Searching, a); });
-    QObject::connect(&thread, &RSThread::searchDone, &m_receiver, [note] { note(Event::SearchDone); });
-    QObject::connect(&thread, &RSThread::linkLost, &m_receiver, [note](const QString &p) { note(Event::LinkLost, 0, p); });
-    QObject::connect(&thread, &RSThread::linkRestored, &m_receiver,
-                     [note](const QString &p) { note(Event::LinkRestored, 0, p); });
+    using T = RSThread;
+    QObject::connect(&thread, &T::searchingAddressChanged, &m_receiver, [note](quint8 a) { note(Event::Searching, a); });
+    QObject::connect(&thread, &T::searchDone, &m_receiver, [note] { note(Event::SearchDone); });
+    QObject::connect(&thread, &T::linkLost, &m_receiver, [note](const QString &p) { note(Event::LinkLost, 0, p); });
+    QObject::connect(&thread, &T::linkRestored, &m_receiver, [note](const QString &p) { note(Event::LinkRestored, 0, p); });
 }
 
 Rig::~Rig()
@@ -63,7 +63,7 @@ QStringList Rig::outcomes() const
 {
     QStringList list;
     for (const Event &e : of(Event::Done))
-        list << QStringLiteral("%1 %2 %3").arg(e.address).arg(e.status).arg(QString::fromLatin1(e.reply.toHex())).trimmed();
+        list << QStringLiteral("%1 %2 %3").arg(e.address).arg(e.status).arg(e.reply.toHex()).trimmed();
     return list;
 }
 

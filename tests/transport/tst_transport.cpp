@@ -1,9 +1,6 @@
-// The transport against simulated monitors on a real pseudo-terminal: the
-// settings it opens the port with, its life cycle, the search, the order of
-// search, queue and polls, replies that arrive damaged, late or in pieces,
-// frames that expect no reply, the frame trace, the idle worker and a
-// vanished device. Outcomes read "address status reply": status 1 is OK,
-// 2 a send error, 3 a read error.
+// The transport against simulated monitors on a real pseudo-terminal, from
+// opening the port to a vanished device. Outcomes read "address status
+// reply": status 1 is OK, 2 a send error, 3 a read error.
 #include "monitor/cmonitor.h"
 #include "protocol/alarmcmd.h"
 #include "protocol/controlcmd.h"
@@ -150,9 +147,8 @@ private slots:
     }
 
     // Stopped before ever started: nothing opens, the queue is flushed and the
-    // next start searches. The search runs through, commands queued meanwhile
-    // come after it, and with nobody listed the worker then sleeps until
-    // something gives it work.
+    // next start searches. Commands queued meanwhile come after the search, and
+    // with nobody listed the worker then sleeps until something gives it work.
     void searchQueueAndIdleWorker()
     {
         Rig rig(QList<int>{1} + range(3, 125), 30); // nobody at 2 and 126
@@ -308,9 +304,8 @@ private slots:
     }
 
     // The frame trace a field engineer switches on at run time: silent by
-    // default; with the rule, each request sent and each reply received (or the
-    // exchange's failure) as one line in hex, in the order on the wire. A UMD
-    // frame expects no reply but gets its pause; address 0 is never sent.
+    // default, then one line in hex per request, reply or failure, in the
+    // order on the wire. A UMD frame expects no reply but gets its pause.
     void frameTraceAndFramesWithoutReply()
     {
         Rig rig({5}, 50);
@@ -353,9 +348,8 @@ private slots:
         for (int i = 0; i < 9; ++i)
             QCOMPARE(int(polled[i].address), 3 + 2 * (i % 3));
 
-        // The last monitor goes while polling: the index that pointed past the
-        // end starts again at the first monitor, and 3 and 5 alternate. An echo
-        // to 7 already chosen may still go out first.
+        // The last monitor goes while polling: polls start again at the first,
+        // and 3 and 5 alternate. An echo to 7 already chosen may still go out.
         CMonitor seven(7);
         QCOMPARE(rig.thread.removeMonitor(&seven), 2);
         int mark = rig.bus.requestCount();
@@ -374,10 +368,7 @@ private slots:
 
     // A device that goes while the worker is idle: the next write is refused by
     // the driver, which ends its exchange at once (not after the time-out), and
-    // the loss is announced before that command is reported. Lost, the worker
-    // sleeps (no busy loop) and commands fail at once. The port behind a stable
-    // link name is reopened when it returns, even as another device node. A
-    // loss while polling is noticed within the exchange, and quitting is quick.
+    // the loss is announced before that command is reported.
     void lostPortReconnects()
     {
         Rig rig({5, 6}, 500);
@@ -413,8 +404,7 @@ private slots:
         QCOMPARE(rig.outcomes(), QStringList({"5 2", "5 2"}));
         QCOMPARE(rig.of(Event::LinkRestored).size(), 0);
 
-        // Back, here on a new node: announced first, then polling resumes
-        // without a search.
+        // Back behind the same link on a new node: announced, then polled again.
         rig.events.clear();
         at = rig.clock.elapsed();
         QString error;
