@@ -119,6 +119,8 @@ private slots:
         row("echo: off stays off", new RSCmd(5), {0x000, 0, 0x40}, bytes("85fe"), true, "state=6 pending=40");
         row("echo: short reply counts as zero", new RSCmd(5), {0x001, 0, 0x40}, bytes("85"), true, "pending=40");
         row("echo: empty reply, already zero", new RSCmd(5), {0x000, 0, 0x40}, bytes(""), false, "pending=40");
+        row("proto: as the echo", new ProtoCmd(5), {0x000, 0, 0x40}, bytes("8501"), true, "state=7 pending=7f");
+        row("control: changes nothing", new ControlCmd(0x90, 5), {0x001, 8, 0}, bytes("8500"), false, "state=1 alarm=8");
         // A valid alarm byte settles the alarm query; an invalid one resets the
         // stored byte and leaves the query due.
         row("alarm: unchanged", new AlarmCmd(5), {7, 8, 0}, bytes("8508"), false, "state=5 alarm=8");

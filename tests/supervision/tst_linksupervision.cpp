@@ -118,6 +118,8 @@ private slots:
         f.mark();
         f.bus.setLineSilent(true);
         QTRY_COMPARE_WITH_TIMEOUT(f.controller->linkState(), MController::BusSilent, 2000);
+        QVERIFY(f.bus.waitForRequests(f.bus.requestCount() + 4, 5000)); // polls that fail again say nothing
+        QCoreApplication::processEvents();
         const QStringList lines = f.newMessages();
         QCOMPARE(lines.filter(QStringLiteral("[MONITOR]: ZOMBIE")).size(), 2);
         QCOMPARE(lines.last(), QStringLiteral("[ERROR]: BUS SILENT - PORT(%1)").arg(f.bus.devicePath()));

@@ -133,12 +133,15 @@ private slots:
         QCOMPARE(takeWarnings(), QStringList());
     }
 
-    // A removed address is remembered, so that a late reply cannot bring
-    // its monitor back, until the list is cleared for a new search.
-    void removedAddresses()
+    // One record per address; a removed address is remembered, so that a late
+    // reply cannot bring its monitor back, until the list is cleared.
+    void monitorList()
     {
         RSThread t;
-        t.addMonitor(new CMonitor(20));
+        auto second = std::make_unique<CMonitor>(20);
+        QCOMPARE(QList<int>({t.addMonitor(new CMonitor(20)), t.addMonitor(second.get())}), QList<int>({0, -1}));
+        QCOMPARE(t.replaceMonitor(second.get()), 0);
+        QCOMPARE(t.findMonitor(20), second.release());
         CMonitor probe(20);
         QCOMPARE(QList<int>({t.removeMonitor(&probe), t.removeMonitor(&probe)}), QList<int>({0, -1}));
         QVERIFY(t.wasRemoved(20) && !t.wasRemoved(21));
