@@ -1,5 +1,6 @@
-// Alarm tests, status code, colour, text and image under the operator's
-// alarm options, written to a real mc422.ini in a temporary working directory.
+// The monitor record as the operator sees it: alarm tests, status code,
+// colour, text and image under the alarm options (written to a real mc422.ini
+// in a temporary working directory), code names and version texts.
 #include "monitor/alarmstatus.h"
 #include "monitor/cmonitor.h"
 #include "tests/support/workdir.h"
@@ -48,7 +49,6 @@ private slots:
             {"blue_alarm", "rgb_alarm"});
         row("no signal hides black and blue", allEnabled, on, 0x1B, "NMR", 0,
             "ALARM<[NO SIGNAL][AUDIO MUTE][RGB ALARM]>", {"nosignal_alarm", "mute_alarm", "rgb_alarm"});
-        row("ire only, defaults", "", on, 0x04, "", 2, "NORMAL", {"poweron"});
         row("everything disabled", allDisabled, on, 0x0E, "", 2, "NORMAL", {"poweron"});
         row("mute disabled alone", "[alarm]\nmute=false\n", on, 0x0A, "K", 0, "ALARM<[BLACK FIELD]>", {"black_alarm"});
         row("powered off keeps its byte", allEnabled, 0, 0x08, "", 1, "POWER OFF", {"poweroff"});
@@ -99,6 +99,29 @@ private slots:
                 : empty;
             QVERIFY2(strip.copy(cell * 32, 0, 32, 32) == expected, qPrintable(icons.value(cell, "empty")));
         }
+    }
+
+    void codeNames()
+    {
+        // Codes outside the tables give a null string, not an empty name; 6 and
+        // 50 as the monitors' firmware spells them.
+        QStringList names;
+        for (int code : {-1, 0, 6, 10, 11, 255})
+            names << (inputName(code).isNull() ? QStringLiteral("null") : inputName(code));
+        for (int code : {-1, 0, 6, 50, 56, 57})
+            names << (modeName(code).isNull() ? QStringLiteral("null") : modeName(code));
+        QCOMPARE(names, QStringList({"null", "CVBS", "SDI 1", "None", "null", "null", "null", "No Signal",
+                                     "1208x720/59.94P", "800x600 56Hzh", "1440x1080/24P", "null"}));
+    }
+
+    void versionText()
+    {
+        // High nibble, low nibble, second byte signed with at least two digits.
+        QStringList texts;
+        for (const auto &[b0, b1] : QList<QPair<int, int>>{
+                 {0x12, 0x05}, {0x00, 0x00}, {0xFF, 0x80}, {0x21, 0x0A}, {0x01, 0xFF}, {0x01, 0x7F}})
+            texts << CMonitor::versionText(quint8(b0), quint8(b1));
+        QCOMPARE(texts, QStringList({"1.2.05", "0.0.00", "15.15.-128", "2.1.10", "0.1.-1", "0.1.127"}));
     }
 
 private:

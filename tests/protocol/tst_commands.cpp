@@ -177,13 +177,23 @@ private slots:
         QFETCH(bool, result);
         QFETCH(QString, record);
 
-        CMonitor m(cmd->address);
-        m.state = state;
-        m.alarm = alarm;
-        m.pendingQueries = pending;
+        CMonitor m(cmd->address); // fresh: what a row leaves at zero is the record's own default
+        if (state)
+            m.state = state;
+        if (alarm)
+            m.alarm = alarm;
+        if (pending)
+            m.pendingQueries = pending;
         cmd->reply = reply;
         QCOMPARE(cmd->apply(&m), result);
         QCOMPARE(describe(m), record);
+    }
+
+    // The names the event log's error lines give a status.
+    void statusNames()
+    {
+        QCOMPARE(QStringList({statusName(-1), statusName(0), statusName(1), statusName(4), statusName(5)}),
+                 QStringList({"", "NEW", "OK", "RSP_ERROR", ""}));
     }
 };
 
