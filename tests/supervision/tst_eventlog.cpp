@@ -1,186 +1,97 @@
-// The rotating event log: file names, line format, rotation by size, and
-// what happens when the directory cannot be written.
+// The rotating event log: file names, line format, rotation by size, the
+// log's directory and what happens when it cannot be written.
 #include "supervision/eventlog.h"
+#include "tests/support/supervisionfixture.h"
 #include "tests/support/workdir.h"
 
 #include <QtTest>
-
-namespace {
-
-QStringList logFiles(const QString &dir)
-{
-    QDir logDir(dir);
-    QStringList files = logDir.entryList({QStringLiteral("mc_*.log")}, QDir::Files, QDir::Name);
-    for (QString &file : files)
-        file = logDir.filePath(file);
-    return files;
-}
-
-QByteArray content(const QString &file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QStringList messages(const QString &file)
-{
-    QStringList result;
-    const QList<QByteArray> lines = content(file).split('\n');
-    for (const QByteArray &line : lines) {
-        if (line.isEmpty())
-            continue;
-        result << QString::fromUtf8(line.mid(22).chopped(1)); // stamp, " - ", CR
-    }
-    return result;
-}
-
-} // namespace
 
 class TestEventLog : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void lineFormat();
-    void rotation();
-    void rotationFloor_data();
-    void rotationFloor();
-    void pathChangeTakesEffectAtNextFile();
-    void unwritableDirectory();
-
-private:
-    void writeSettings(const QString &ini);
-
-    std::unique_ptr<WorkDir> dir;
-};
-
-void TestEventLog::init()
-{
-    dir = std::make_unique<WorkDir>();
-    QVERIFY(dir->isValid());
-}
-
-void TestEventLog::cleanup()
-{
-    dir.reset();
-}
-
-void TestEventLog::writeSettings(const QString &ini)
-{
-    QFile file(QStringLiteral("mc422.ini"));
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(ini.toUtf8());
-}
-
-void TestEventLog::lineFormat()
-{
-    const QDateTime before = QDateTime::currentDateTime();
+    void init()
     {
+        dir = std::make_unique<WorkDir>();
+        QVERIFY(dir->isValid());
+    }
+    void cleanup() { dir.reset(); }
+
+    void rotation_data()
+    {
+        QTest::addColumn<QByteArray>("size");
+        QTest::addColumn<QList<int>>("linesPerFile");
+        // Each line is 22 bytes of stamp and separator plus its text and CR LF:
+        // "Log file created." makes 41 bytes, "[ERROR]: line n" 39. The line that
+        // finds 100 bytes or more still goes in, then the closing line.
+        QTest::newRow("100 bytes") << QByteArray("100") << QList<int>{3, 3, 1};
+        // A limit below one byte would rotate at every line: the default counts.
+        QTest::newRow("zero") << QByteArray("0") << QList<int>{7};
+        QTest::newRow("negative") << QByteArray("-5") << QList<int>{7};
+        QTest::newRow("not a number") << QByteArray("big") << QList<int>{7};
+    }
+
+    void rotation()
+    {
+        QFETCH(QByteArray, size);
+        QFETCH(QList<int>, linesPerFile);
+        QVERIFY(dir->writeIni("[log]\nlogsize=" + size + "\n"));
+        const QDateTime before = QDateTime::currentDateTime();
         EventLog log;
         log.open();
-        QVERIFY(log.isOpen());
-        log.write(QStringLiteral("[SEARCH]: START..."));
-        // On disk as soon as write() returns.
-        QCOMPARE(messages(log.fileName()).size(), 2);
+        QCOMPARE(logFileMessages(log.fileName()), QStringList({"Log file created."})); // on disk at once
+        for (int i = 1; i <= 7; ++i)
+            log.write(QStringLiteral("[ERROR]: line %1").arg(i));
         log.close();
+
+        const QStringList files = logFilesIn(dir->path());
+        QCOMPARE(files.size(), linesPerFile.size());
+        for (int n = 0, line = 1; n < files.size(); ++n) {
+            QStringList expected{"Log file created."};
+            for (int i = 0; i < linesPerFile[n]; ++i)
+                expected << QStringLiteral("[ERROR]: line %1").arg(line++);
+            // A rotation closes without the full stop of the last file's close.
+            expected << (n + 1 < files.size() ? "Log file closed" : "Log file closed.");
+            QCOMPARE(logFileMessages(files.at(n)), expected);
+        }
+        // Named after the time it was created; a second file in the same
+        // second gets a counter.
+        const QString name = QFileInfo(files.first()).fileName();
+        const QDateTime created = QDateTime::fromString(name, QStringLiteral("'mc_'yyyy_MM_dd-hh_mm_ss'.log'"));
+        QVERIFY2(created.isValid() && qAbs(created.secsTo(before)) <= 2, qPrintable(name));
     }
-    const QStringList files = logFiles(dir->path());
-    QCOMPARE(files.size(), 1);
-    const QString name = QFileInfo(files.first()).fileName();
-    QVERIFY2(QRegularExpression(QStringLiteral("^mc_\\d{4}_\\d{2}_\\d{2}-\\d{2}_\\d{2}_\\d{2}\\.log$"))
-                 .match(name).hasMatch(), qPrintable(name));
-    const QDateTime created = QDateTime::fromString(name.mid(3, 19), QStringLiteral("yyyy_MM_dd-hh_mm_ss"));
-    QVERIFY(qAbs(created.secsTo(before)) <= 2);
 
-    const QByteArray text = content(files.first());
-    const QList<QByteArray> lines = text.split('\n');
-    QCOMPARE(lines.size(), 4); // three lines and the empty rest after the last
-    QVERIFY(text.endsWith("\r\n"));
-    const QRegularExpression line(QStringLiteral("^\\d{4}\\.\\d{2}\\.\\d{2} \\d{2}:\\d{2}:\\d{2} - (.*)\r$"));
-    QStringList found;
-    for (int i = 0; i < 3; ++i) {
-        const QRegularExpressionMatch match = line.match(QString::fromUtf8(lines.at(i)));
-        QVERIFY2(match.hasMatch(), lines.at(i).constData());
-        found << match.captured(1);
+    void directory()
+    {
+        // One that cannot be written leaves the log closed, and no file anywhere.
+        QVERIFY(dir->writeIni("[log]\nlogpath=" + dir->filePath("missing/deeper").toUtf8() + "\n"));
+        QTest::ignoreMessage(QtDebugMsg, "failed to open log file");
+        auto log = std::make_unique<EventLog>();
+        log->open();
+        QVERIFY(!log->isOpen());
+        log->write(QStringLiteral("goes nowhere"));
+        log->close();
+        QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList({"mc422.ini"}));
+
+        // A new directory counts from the next file on.
+        QVERIFY(QDir().mkdir(QStringLiteral("elsewhere")) && dir->writeIni(QByteArray()));
+        log = std::make_unique<EventLog>();
+        log->open();
+        const QString first = log->fileName();
+        QVERIFY(dir->writeIni("[log]\nlogpath=" + dir->filePath("elsewhere").toUtf8() + "\nlogsize=60\n"));
+        log->write(QStringLiteral("still here")); // size before is 41: no rotation yet
+        QCOMPARE(log->fileName(), first);
+        log->write(QStringLiteral("last line here"));
+        QVERIFY(log->fileName().startsWith(dir->filePath("elsewhere") + "/mc_"));
+        log->close();
+        QCOMPARE(logFileMessages(first).mid(3), QStringList({"Log file closed"}));
+        QCOMPARE(logFileMessages(log->fileName()), QStringList({"Log file created.", "Log file closed."}));
     }
-    QCOMPARE(found, QStringList({"Log file created.", "[SEARCH]: START...", "Log file closed."}));
-}
 
-void TestEventLog::rotation()
-{
-    writeSettings(QStringLiteral("[log]\nlogsize=100\n"));
-    EventLog log;
-    log.open();
-    for (int i = 1; i <= 7; ++i)
-        log.write(QStringLiteral("[ERROR]: line %1").arg(i));
-    log.close();
-
-    // Each line is 22 bytes of stamp and separator plus its text and CR LF:
-    // "Log file created." makes 41 bytes, "[ERROR]: line n" 39. The line that
-    // finds 100 bytes or more still goes in, then the closing line.
-    const QStringList files = logFiles(dir->path());
-    QCOMPARE(files.size(), 3);
-    QCOMPARE(messages(files.at(0)), QStringList({"Log file created.", "[ERROR]: line 1",
-                                                  "[ERROR]: line 2", "[ERROR]: line 3",
-                                                  "Log file closed"}));
-    QCOMPARE(messages(files.at(1)), QStringList({"Log file created.", "[ERROR]: line 4",
-                                                  "[ERROR]: line 5", "[ERROR]: line 6",
-                                                  "Log file closed"}));
-    QCOMPARE(messages(files.at(2)), QStringList({"Log file created.", "[ERROR]: line 7",
-                                                  "Log file closed."}));
-}
-
-void TestEventLog::rotationFloor_data()
-{
-    QTest::addColumn<QString>("size");
-    QTest::newRow("zero") << "0";
-    QTest::newRow("negative") << "-5";
-    QTest::newRow("not a number") << "big";
-}
-
-void TestEventLog::rotationFloor()
-{
-    QFETCH(QString, size);
-    writeSettings(QStringLiteral("[log]\nlogsize=%1\n").arg(size));
-    EventLog log;
-    log.open();
-    for (int i = 0; i < 50; ++i)
-        log.write(QStringLiteral("[ERROR]: line %1").arg(i));
-    log.close();
-    const QStringList files = logFiles(dir->path());
-    QCOMPARE(files.size(), 1);
-    QCOMPARE(messages(files.first()).size(), 52);
-}
-
-void TestEventLog::pathChangeTakesEffectAtNextFile()
-{
-    QVERIFY(QDir().mkdir(QStringLiteral("elsewhere")));
-    EventLog log;
-    log.open();
-    const QString first = log.fileName();
-    writeSettings(QStringLiteral("[log]\nlogpath=%1\nlogsize=60\n").arg(dir->filePath("elsewhere")));
-    log.write(QStringLiteral("still here")); // size before is 41: no rotation yet
-    QCOMPARE(log.fileName(), first);
-    log.write(QStringLiteral("last line here"));
-    QVERIFY(log.fileName().startsWith(dir->filePath("elsewhere") + "/mc_"));
-    log.close();
-    QCOMPARE(messages(first).last(), QStringLiteral("Log file closed"));
-    QCOMPARE(messages(log.fileName()), QStringList({"Log file created.", "Log file closed."}));
-}
-
-void TestEventLog::unwritableDirectory()
-{
-    writeSettings(QStringLiteral("[log]\nlogpath=%1\n").arg(dir->filePath("missing/deeper")));
-    QTest::ignoreMessage(QtDebugMsg, "failed to open log file");
-    EventLog log;
-    log.open();
-    QVERIFY(!log.isOpen());
-    log.write(QStringLiteral("goes nowhere"));
-    log.close();
-    QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList({"mc422.ini"}));
-}
+private:
+    std::unique_ptr<WorkDir> dir;
+};
 
 QTEST_GUILESS_MAIN(TestEventLog)
 #include "tst_eventlog.moc"

@@ -2,8 +2,8 @@
 // alarms, zombies, removal, and what the event log says about them.
 #include "tests/support/supervisionfixture.h"
 
-#include "monitor/alarmstatus.h"
 #include "protocol/querycmd.h"
+#include "protocol/updatecmd.h"
 #include "transport/rsthread.h"
 
 #include <QtTest>
@@ -28,17 +28,9 @@ QStringList followUps(const QStringList &frames)
 {
     QStringList rest;
     for (const QString &frame : frames)
-        if (frame.size() != 5 && !rest.contains(frame))
-            rest << frame;
-        else if (frame.size() == 5 && !frame.endsWith(QLatin1String(" 80")) && !rest.contains(frame))
+        if (!(frame.size() == 5 && frame.endsWith(QLatin1String(" 80"))) && !rest.contains(frame))
             rest << frame;
     return rest;
-}
-
-const QStringList fullReadout(const QString &sync)
-{
-    return {sync + " 82", sync + " 83", sync + " 90 02 0a", sync + " 90 0c 06",
-            sync + " 90 12 02", sync + " 90 14 05", sync + " 90 19 04", sync + " 90 3e 0a"};
 }
 
 } // namespace
@@ -48,328 +40,206 @@ class TestSupervision : public QObject
     Q_OBJECT
 
 private slots:
-    void emptyBusSearch();
-    void searchListsMonitors();
-    void switchOnReadsEverything();
-    void alarmReports();
-    void everyDueFlagQueuesAQuery();
-    void zombieAndRecovery();
-    void failedQueries();
-    void removal();
-    void searchWhilePolling();
-    void cancelledSearch();
-    void controlAndUmdReachTheBus();
-};
+    void emptyBusSearch()
+    {
+        SupervisionFixture f;
+        f.writeSettings(QString(), 5);
+        f.createController();
+        QSignalSpy addresses(f.controller.get(), &MController::addressChanged);
+        QSignalSpy messages(f.controller.get(), &MController::msgChanged);
 
-void TestSupervision::emptyBusSearch()
-{
-    SupervisionFixture f;
-    f.writeSettings(QString(), 5);
-    f.createController();
-    QSignalSpy addresses(f.controller.get(), &MController::addressChanged);
-    QSignalSpy messages(f.controller.get(), &MController::msgChanged);
-
-    QVERIFY(f.controller->startSearch());
-    QVERIFY(f.waitForMessage(QStringLiteral("[SEARCH]: END - 0 FOUND"), 30000));
-    QCOMPARE(f.logMessages(), QStringList({"Log file created.", "[SEARCH]: START...",
-                                           "[SEARCH]: END - 0 FOUND"}));
-    QCOMPARE(addresses.size(), 126);
-    QCOMPARE(addresses.first().at(0).toInt(), 1);
-    QCOMPARE(addresses.last().at(0).toInt(), 126);
-    QCOMPARE(messages.size(), 126);
-    QCOMPARE(messages.at(16).at(0).toString(),
-             QStringLiteral("Searching address: 17\n 0 monitor(s) found."));
-    QCOMPARE(f.controller->monitorCount(), 0);
-
-    f.destroyController();
-    QCOMPARE(f.logMessages().last(), QStringLiteral("Log file closed."));
-}
-
-void TestSupervision::searchListsMonitors()
-{
-    SupervisionFixture f;
-    QVERIFY(f.bus.addMonitor(SupervisionFixture::monitorState(2, true)));
-    QVERIFY(f.bus.addMonitor(SupervisionFixture::monitorState(3, false)));
-    f.writeSettings();
-    f.createController();
-    QSignalSpy added(f.controller.get(), &MController::monitorAdded);
-    QSignalSpy messages(f.controller.get(), &MController::msgChanged);
-
-    QVERIFY(f.searchUpTo(4));
-    QCOMPARE(added.size(), 2);
-    QCOMPARE(qvariant_cast<CMonitor>(added.at(0).at(0)).address, quint8(2));
-    // Follow-up queries wait for the end of the search, so no serial number yet.
-    QCOMPARE(f.newMessages().mid(1, 3),
-             QStringList({"[SEARCH]: END - 2 FOUND",
-                          "[MONITOR]: FOUND - SN() - ADDRESS(2) - STATE(NORMAL)",
-                          "[MONITOR]: FOUND - SN() - ADDRESS(3) - STATE(POWER OFF)"}));
-    QCOMPARE(messages.at(3).at(0).toString(),
-             QStringLiteral("Searching address: 4\n 2 monitor(s) found."));
-
-    // After the search the powered monitor is read out.
-    QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(0)->serialNumber, QStringLiteral("KV0002"), 5000);
-    QCOMPARE(f.controller->monitorAt(1)->serialNumber, QString());
-    QCOMPARE(f.model->rowCount(), 2);
-}
-
-void TestSupervision::switchOnReadsEverything()
-{
-    SupervisionFixture f;
-    SimMonitorState sim = SupervisionFixture::monitorState(2, false);
-    sim.input = 7;
-    sim.mode = 20;
-    sim.rotary = {-10, 0, 20, 30, 127};
-    sim.functions = 0x20000005;
-    QVERIFY(f.bus.addMonitor(sim));
-    f.writeSettings();
-    f.createController();
-    QVERIFY(f.searchUpTo(3));
-    QCOMPARE(f.controller->monitorCount(), 1);
-    QTRY_VERIFY_WITH_TIMEOUT(f.bus.trace().size() > 10, 5000); // polling
-
-    QSignalSpy changed(f.controller.get(), &MController::monitorChanged);
-    f.bus.clearTrace();
-    QVERIFY(f.bus.setPower(2, true));
-    QTRY_VERIFY_WITH_TIMEOUT(!f.controller->monitorAt(0)->boardVersions.isEmpty(), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(0)->pendingQueries, 0u, 5000);
-
-    // One change for the state, then one per information reply; the alarm
-    // reply repeats the stored byte and publishes nothing.
-    QVERIFY(changed.size() >= 7);
-    const CMonitor first = qvariant_cast<CMonitor>(changed.at(0).at(0));
-    QCOMPARE(first.state, quint32(CMonitor::StatePower | CMonitor::StateAlarmDue
-                                  | CMonitor::StateUpdateDue));
-    QCOMPARE(followUps(requestsTo(f.bus, 2)), fullReadout(QStringLiteral("82")));
-
-    const CMonitor *m = f.controller->monitorAt(0);
-    QCOMPARE(m->serialNumber, QStringLiteral("KV0002"));
-    QCOMPARE(m->version, QStringLiteral("V2.1"));
-    QCOMPARE(int(m->input), 7);
-    QCOMPARE(int(m->mode), 20);
-    QCOMPARE(m->rotaryValues[0], -10);
-    QCOMPARE(m->rotaryValues[4], 127);
-    QCOMPARE(m->functions, 0x20000005u);
-    QCOMPARE(m->boardVersions, QByteArray::fromHex("12053011200130094063"));
-    QCOMPARE(m->pendingQueries, 0u);
-    QCOMPARE(m->state, quint32(CMonitor::StatePower));
-    QCOMPARE(qvariant_cast<CMonitor>(changed.last().at(0)).boardVersions, m->boardVersions);
-
-    // Nothing about a switch-on goes into the log.
-    QVERIFY(f.newMessages().filter(QStringLiteral("[ALARM]")).isEmpty());
-}
-
-// Two polls that both show the alarm flag, analysed before the first alarm
-// query went out, queue two alarm queries: each poll asks for its own.
-void TestSupervision::everyDueFlagQueuesAQuery()
-{
-    SupervisionFixture f;
-    QVERIFY(f.bus.addMonitor(SupervisionFixture::monitorState(5, false)));
-    f.writeSettings();
-    f.createController();
-    for (int poll = 0; poll < 2; ++poll) {
-        auto *echo = new RSCmd(5);
-        echo->status = RSCmd::StatusOk;
-        echo->reply = QByteArray::fromHex("8502"); // alarm due, power off
-        f.controller->cmdAnalyzer(echo);
+        QVERIFY(f.controller->startSearch());
+        QVERIFY(f.waitForMessage(QStringLiteral("[SEARCH]: END - 0 FOUND"), 30000));
+        QCOMPARE(f.logMessages(), QStringList({"Log file created.", "[SEARCH]: START...", "[SEARCH]: END - 0 FOUND"}));
+        QCOMPARE(addresses.size(), 126);
+        QCOMPARE(addresses.last().at(0).toInt(), 126);
+        QCOMPARE(messages.value(16).value(0).toString(), QStringLiteral("Searching address: 17\n 0 monitor(s) found."));
     }
-    QCOMPARE(f.controller->monitorCount(), 1);
 
-    QVERIFY(f.controller->transactionThread()->startBus());
-    QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 5).size() >= 3, 5000);
-    QCOMPARE(requestsTo(f.bus, 5).mid(0, 3), QStringList({"85 82", "85 82", "85 80"}));
-}
+    // A search cancelled early lists what it found; polling goes on with
+    // those, and a monitor switched on is read out completely.
+    void cancelledSearchAndSwitchOn()
+    {
+        SupervisionFixture f;
+        SimMonitorState off = SupervisionFixture::monitorState(3, false);
+        off.input = 7;
+        off.mode = 20;
+        off.rotary = {-10, 0, 20, 30, 127};
+        off.functions = 0x20000005;
+        for (const SimMonitorState &state : {SupervisionFixture::monitorState(2), off, SupervisionFixture::monitorState(6)})
+            QVERIFY(f.bus.addMonitor(state));
+        f.writeSettings();
+        f.createController();
+        QSignalSpy added(f.controller.get(), &MController::monitorAdded);
+        QSignalSpy messages(f.controller.get(), &MController::msgChanged);
 
-void TestSupervision::alarmReports()
-{
-    SupervisionFixture f;
-    QVERIFY(f.startWith({5}));
+        QVERIFY(f.searchUpTo(4)); // cancelled while probing address 5
+        QCOMPARE(added.size(), 2);
+        QCOMPARE(qvariant_cast<CMonitor>(added.at(0).at(0)).address, quint8(2));
+        // Follow-up queries wait for the end of the search, so no serial number yet.
+        QCOMPARE(f.newMessages().mid(1, 3),
+                 QStringList({"[SEARCH]: END - 2 FOUND", "[MONITOR]: FOUND - SN() - ADDRESS(2) - STATE(NORMAL)",
+                              "[MONITOR]: FOUND - SN() - ADDRESS(3) - STATE(POWER OFF)"}));
+        QCOMPARE(messages.at(3).at(0).toString(), QStringLiteral("Searching address: 4\n 2 monitor(s) found."));
+        QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(0)->serialNumber, QStringLiteral("KV0002"), 5000);
+        f.bus.clearTrace();
+        QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 3).size() >= 3 && requestsTo(f.bus, 2).size() >= 3, 5000);
+        QCOMPARE(f.bus.monitor(6)->requests, 0);
+        QCOMPARE(f.controller->monitorAt(1)->serialNumber, QString());
 
-    // A changed alarm byte: one line with the status text.
-    f.mark();
-    QVERIFY(f.bus.setAlarm(5, 0x08));
-    QVERIFY(f.waitForMessage(
-        QStringLiteral("[ALARM]: STATE(ALARM<[AUDIO MUTE]>) - SN(KV0005) - ADDRESS(5)")));
-    QCOMPARE(f.controller->alarmCount(), 1);
+        QSignalSpy changed(f.controller.get(), &MController::monitorChanged);
+        f.mark();
+        f.bus.clearTrace();
+        QVERIFY(f.bus.setPower(3, true));
+        QTRY_VERIFY_WITH_TIMEOUT(!f.controller->monitorAt(1)->boardVersions.isEmpty(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(1)->pendingQueries, 0u, 5000);
+        // One change for the state, then one per information reply.
+        QVERIFY(changed.size() >= 7);
+        QCOMPARE(qvariant_cast<CMonitor>(changed.at(0).at(0)).state,
+                 quint32(CMonitor::StatePower | CMonitor::StateAlarmDue | CMonitor::StateUpdateDue));
+        QCOMPARE(followUps(requestsTo(f.bus, 3)),
+                 QStringList({"83 82", "83 83", "83 90 02 0a", "83 90 0c 06", "83 90 12 02", "83 90 14 05",
+                              "83 90 19 04", "83 90 3e 0a"}));
+        const CMonitor m = qvariant_cast<CMonitor>(changed.last().at(0)); // the record as last published
+        QCOMPARE(QStringList({m.serialNumber, m.version, QString::number(m.input), QString::number(m.mode),
+                              QString::number(m.rotaryValues[0]), QString::number(m.rotaryValues[4]),
+                              QString::number(m.functions, 16), QString::fromLatin1(m.boardVersions.toHex()),
+                              QString::number(m.state)}),
+                 QStringList({"KV0003", "V2.1", "7", "20", "-10", "127", "20000005", "12053011200130094063", "1"}));
+        QCOMPARE(f.newMessages(), QStringList()); // a switch-on is not logged
 
-    // The same byte reported again: the query runs, nothing is logged.
-    f.mark();
-    f.bus.clearTrace();
-    QVERIFY(f.bus.setAlarm(5, 0x08));
-    QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 5).contains(QStringLiteral("85 82")), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 5).size() >= 5, 5000);
-    QCOMPARE(f.newMessages(), QStringList());
+        // A key press and a UMD text reach the monitor; the input change the key
+        // caused is fetched through the update report.
+        f.bus.clearTrace();
+        f.controller->sendControl(0x84, 3);
+        f.controller->sendUmd("CAM 3", 3, 3);
+        QTRY_COMPARE_WITH_TIMEOUT(f.bus.monitor(3)->umdFrames, 1, 5000);
+        QCOMPARE(f.bus.monitor(3)->umdText, QByteArray("CAM 3   "));
+        QCOMPARE(int(f.bus.monitor(3)->umdTally), 3);
+        QVERIFY(requestsTo(f.bus, 3).contains(QStringLiteral("83 d0 00 84")));
+        QTRY_COMPARE_WITH_TIMEOUT(int(f.controller->monitorAt(1)->input), 8, 5000);
+    }
 
-    // An IRE alarm is disabled by default: the status reads normal and no
-    // time code is fetched.
-    f.bus.clearTrace();
-    QVERIFY(f.bus.setAlarm(5, 0x04));
-    QVERIFY(f.waitForMessage(QStringLiteral("[ALARM]: STATE(NORMAL) - SN(KV0005) - ADDRESS(5)")));
-    QCOMPARE(f.controller->alarmCount(), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 5).size() >= 5, 5000);
-    QVERIFY(!requestsTo(f.bus, 5).contains(QStringLiteral("85 90 30 0e")));
+    // Each report that asks for a follow-up queues its own, analysed here before
+    // any went out: two polls with the alarm flag ask twice, and an update report
+    // asks for exactly the items it names, in item order. A monitor the user
+    // removed stays away, also when a reply for it arrives late.
+    void everyReportQueuesItsQueriesAndRemoval()
+    {
+        SupervisionFixture f;
+        QVERIFY(f.bus.addMonitor(SupervisionFixture::monitorState(5, false)));
+        f.writeSettings();
+        f.createController();
+        const auto analyse = [&](RSCmd *cmd, const char *reply) {
+            cmd->status = RSCmd::StatusOk;
+            cmd->reply = QByteArray::fromHex(reply);
+            f.controller->cmdAnalyzer(cmd);
+        };
+        analyse(new RSCmd(5), "8502"); // alarm due, power off
+        analyse(new RSCmd(5), "8502");
+        analyse(new UpdateCmd(5), "850121"); // serial number and board versions changed
+        QCOMPARE(f.controller->monitorCount(), 1);
 
-    // An enabled RGB alarm brings its time code.
-    f.writeSettings(QStringLiteral("[alarm]\nrgb=true\n"));
-    QVERIFY(f.bus.setTimeCode(5, QStringLiteral("10:20:30:04")));
-    f.mark();
-    QVERIFY(f.bus.setAlarm(5, 0x10));
-    QVERIFY(f.waitForMessage(QStringLiteral("[TIMECODE](10:20:30:04) - SN(KV0005) - ADDRESS(5)")));
-    QCOMPARE(f.newMessages(),
-             QStringList({"[ALARM]: STATE(ALARM<[RGB ALARM]>) - SN(KV0005) - ADDRESS(5)",
-                          "[TIMECODE](10:20:30:04) - SN(KV0005) - ADDRESS(5)"}));
-    QCOMPARE(f.controller->monitorAt(0)->timeCode, QStringLiteral("10:20:30:04"));
+        QVERIFY(f.controller->transactionThread()->startBus());
+        QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 5).size() >= 5, 5000);
+        QCOMPARE(requestsTo(f.bus, 5).mid(0, 5), QStringList({"85 82", "85 82", "85 90 02 0a", "85 90 3e 0a", "85 80"}));
 
-    // An invalid alarm byte resets the stored byte without a word.
-    f.mark();
-    QVERIFY(f.bus.setFault(5, SimFault(SimFault::BadAlarm, 0x05)));
-    QVERIFY(f.bus.setAlarm(5, 0x10));
-    QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(0)->alarm, 0, 5000);
-    QCOMPARE(f.newMessages(), QStringList());
-}
+        QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(0)->serialNumber, QStringLiteral("KV0005"), 5000);
+        QSignalSpy removed(f.controller.get(), &MController::monitorRemoved);
+        f.mark();
+        QVERIFY(f.controller->removeMonitor(f.controller->monitorAt(0)));
+        QCOMPARE(qvariant_cast<CMonitor>(removed.value(0).value(0)).serialNumber, QStringLiteral("KV0005"));
+        analyse(new RSCmd(5), "8501");
+        QCOMPARE(f.controller->monitorCount(), 0);
+        QVERIFY(!f.controller->removeMonitor(nullptr));
+        CMonitor gone(5); // no longer listed: refused without a line
+        QVERIFY(!f.controller->removeMonitor(&gone));
+        QCOMPARE(f.newMessages(), QStringList({"[MONITOR]: REMOVED - SN(KV0005) - ADDRESS(5)"}));
+        QCOMPARE(removed.size(), 1);
+    }
 
-void TestSupervision::zombieAndRecovery()
-{
-    SupervisionFixture f;
-    QVERIFY(f.startWith({5, 6}));
+    void alarmReports()
+    {
+        SupervisionFixture f;
+        QVERIFY(f.startWith({5}));
 
-    QSignalSpy changed(f.controller.get(), &MController::monitorChanged);
-    f.mark();
-    QVERIFY(f.bus.setFault(5, SimFault(SimFault::Silence)));
-    QVERIFY(f.waitForMessage(QStringLiteral("[MONITOR]: ZOMBIE - SN(KV0005) - ADDRESS(5)")));
-    QCOMPARE(f.newMessages(), QStringList({"[ERROR]: CMD(ECHO) - MSG(READ_ERROR) - ADDR(5)",
-                                           "[MONITOR]: ZOMBIE - SN(KV0005) - ADDRESS(5)"}));
-    QCOMPARE(changed.size(), 1);
-    QCOMPARE(qvariant_cast<CMonitor>(changed.at(0).at(0)).state, quint32(CMonitor::StateZombie));
-    QCOMPARE(statusText(*f.controller->monitorAt(0)), QStringLiteral("ZOMBIE"));
+        // A changed alarm byte: one line with the status text.
+        f.mark();
+        QVERIFY(f.bus.setAlarm(5, 0x08));
+        QVERIFY(f.waitForMessage(QStringLiteral("[ALARM]: STATE(ALARM<[AUDIO MUTE]>) - SN(KV0005) - ADDRESS(5)")));
 
-    // Further failed polls stay silent, and the zombie keeps its place.
-    f.bus.clearTrace();
-    QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 5).size() >= 3, 5000);
-    QCOMPARE(f.newMessages().size(), 2);
-    QCOMPARE(changed.size(), 1);
-    QCOMPARE(f.controller->monitorCount(), 2);
+        // An IRE alarm is disabled by default: the status reads normal and no
+        // time code is fetched.
+        f.bus.clearTrace();
+        QVERIFY(f.bus.setAlarm(5, 0x04));
+        QVERIFY(f.waitForMessage(QStringLiteral("[ALARM]: STATE(NORMAL) - SN(KV0005) - ADDRESS(5)")));
+        QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 5).size() >= 5, 5000);
+        QVERIFY(!requestsTo(f.bus, 5).contains(QStringLiteral("85 90 30 0e")));
 
-    // The next good poll ends it, and a powered monitor is read out afresh.
-    f.bus.clearTrace();
-    QVERIFY(f.bus.setFault(5, SimFault(SimFault::None)));
-    QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(0)->state, quint32(CMonitor::StatePower), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(0)->pendingQueries, 0u, 5000);
-    QCOMPARE(followUps(requestsTo(f.bus, 5)), fullReadout(QStringLiteral("85")));
-    QCOMPARE(f.newMessages().size(), 2);
-}
+        // An enabled RGB alarm brings its time code.
+        f.writeSettings(QStringLiteral("[alarm]\nrgb=true\n"));
+        QVERIFY(f.bus.setTimeCode(5, QStringLiteral("10:20:30:04")));
+        f.mark();
+        QVERIFY(f.bus.setAlarm(5, 0x10));
+        QVERIFY(f.waitForMessage(QStringLiteral("[TIMECODE](10:20:30:04) - SN(KV0005) - ADDRESS(5)")));
+        QCOMPARE(f.newMessages(), QStringList({"[ALARM]: STATE(ALARM<[RGB ALARM]>) - SN(KV0005) - ADDRESS(5)",
+                                               "[TIMECODE](10:20:30:04) - SN(KV0005) - ADDRESS(5)"}));
+        QCOMPARE(f.controller->monitorAt(0)->timeCode, QStringLiteral("10:20:30:04"));
 
-void TestSupervision::failedQueries()
-{
-    SupervisionFixture f;
-    // Paced like a real line: unpaced, dozens of polls would report the
-    // update flag before its first query is queued, and each would bring
-    // its own failing query.
-    f.bus.setBaud(9600);
-    QVERIFY(f.startWith({5}));
+        // An invalid alarm byte resets the stored byte without a word, as a
+        // report of an unchanged byte would leave it.
+        f.mark();
+        QVERIFY(f.bus.setFault(5, SimFault(SimFault::BadAlarm, 0x05)));
+        QVERIFY(f.bus.setAlarm(5, 0x10));
+        QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(0)->alarm, 0, 5000);
+        QCOMPARE(f.newMessages(), QStringList());
+    }
 
-    // A normal monitor that leaves a query unanswered: an error line per
-    // failed query, and the item stays pending for the next update report.
-    f.mark();
-    QVERIFY(f.bus.setFault(5, SimFault(SimFault::NoQueries)));
-    QVERIFY(f.bus.setVersion(5, QStringLiteral("V3.0")));
-    const QString failed = QStringLiteral("[ERROR]: CMD(QUERY) - MSG(READ_ERROR) - ADDR(5)");
-    QVERIFY(f.waitForMessage(failed));
-    QCOMPARE(f.newMessages().filter(failed).size(), f.newMessages().size());
-    QCOMPARE(f.controller->monitorAt(0)->pendingQueries, quint32(CMonitor::QueryVersion));
-    QCOMPARE(f.controller->monitorAt(0)->state, quint32(CMonitor::StatePower));
+    void zombieAndFailedQueries()
+    {
+        SupervisionFixture f;
+        // Paced like a real line: unpaced, dozens of polls would report the
+        // update flag before its first query is queued.
+        f.bus.setBaud(9600);
+        QVERIFY(f.startWith({5, 6}));
 
-    // The same failure on a zombie writes nothing.
-    QVERIFY(f.bus.setFault(5, SimFault(SimFault::Silence)));
-    const bool zombie = f.waitForMessage(QStringLiteral("[MONITOR]: ZOMBIE - SN(KV0005) - ADDRESS(5)"));
-    QVERIFY2(zombie, qPrintable(f.newMessages().join('|')));
-    f.mark();
-    f.controller->transactionThread()->enqueue(new QueryCmd(0x0C, 6, 5));
-    f.bus.clearTrace();
-    QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 5).contains(QStringLiteral("85 90 0c 06")), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 5).size() >= 3, 5000);
-    QCOMPARE(f.newMessages(), QStringList());
-}
+        // A monitor that falls silent: one error and one zombie line, one change.
+        QSignalSpy changed(f.controller.get(), &MController::monitorChanged);
+        f.mark();
+        QVERIFY(f.bus.setFault(5, SimFault(SimFault::Silence)));
+        QVERIFY(f.waitForMessage(QStringLiteral("[MONITOR]: ZOMBIE - SN(KV0005) - ADDRESS(5)")));
+        QCOMPARE(f.newMessages(), QStringList({"[ERROR]: CMD(ECHO) - MSG(READ_ERROR) - ADDR(5)",
+                                               "[MONITOR]: ZOMBIE - SN(KV0005) - ADDRESS(5)"}));
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(qvariant_cast<CMonitor>(changed.at(0).at(0)).state, quint32(CMonitor::StateZombie));
 
-void TestSupervision::removal()
-{
-    SupervisionFixture f;
-    QVERIFY(f.startWith({2, 3}));
+        // Further failed polls and queries stay silent; the zombie keeps its place.
+        f.mark();
+        f.controller->transactionThread()->enqueue(new QueryCmd(0x0C, 6, 5));
+        f.bus.clearTrace();
+        QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 5).contains(QStringLiteral("85 90 0c 06")), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 5).size() >= 3, 5000);
+        QCOMPARE(f.newMessages(), QStringList());
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(f.controller->monitorCount(), 2);
 
-    QSignalSpy removed(f.controller.get(), &MController::monitorRemoved);
-    f.mark();
-    QVERIFY(f.controller->removeMonitor(f.controller->monitorAt(0)));
-    QCOMPARE(removed.size(), 1);
-    QCOMPARE(qvariant_cast<CMonitor>(removed.at(0).at(0)).serialNumber, QStringLiteral("KV0002"));
-    QCOMPARE(f.newMessages(), QStringList({"[MONITOR]: REMOVED - SN(KV0002) - ADDRESS(2)"}));
-    QCOMPARE(f.model->rowCount(), 1);
+        // It answers polls again but no queries: it is read out afresh, each
+        // failed query leaves an error line, and the items stay pending.
+        QVERIFY(f.bus.setVersion(5, QStringLiteral("V3.0")));
+        QVERIFY(f.bus.setFault(5, SimFault(SimFault::NoQueries)));
+        const QString failed = QStringLiteral("[ERROR]: CMD(QUERY) - MSG(READ_ERROR) - ADDR(5)");
+        QVERIFY(f.waitForMessage(failed));
+        QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(0)->state, quint32(CMonitor::StatePower), 5000);
+        QCOMPARE(f.newMessages().filter(failed).size(), f.newMessages().size());
+        QCOMPARE(f.controller->monitorAt(0)->pendingQueries, quint32(CMonitor::AllQueries));
 
-    // A reply still on its way does not bring it back, and it is not polled.
-    QTest::qWait(50);
-    f.bus.clearTrace();
-    QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 3).size() >= 5, 5000);
-    QCOMPARE(requestsTo(f.bus, 2), QStringList());
-    QCOMPARE(f.controller->monitorCount(), 1);
-    QCOMPARE(int(f.controller->monitorAt(0)->address), 3);
-
-    // Removing a record that is no longer listed is refused without a line.
-    CMonitor gone(2);
-    QVERIFY(!f.controller->removeMonitor(&gone));
-    QVERIFY(!f.controller->removeMonitor(nullptr));
-    QCOMPARE(f.newMessages().size(), 1);
-
-    // The next search finds it again.
-    QVERIFY(f.searchUpTo(3));
-    QCOMPARE(f.controller->monitorCount(), 2);
-}
-
-void TestSupervision::searchWhilePolling()
-{
-    SupervisionFixture f;
-    QVERIFY(f.startWith({2, 3}));
-
-    QSignalSpy reset(f.model.get(), &QAbstractItemModel::modelReset);
-    QSignalSpy added(f.controller.get(), &MController::monitorAdded);
-    QVERIFY(f.searchUpTo(3));
-    QCOMPARE(reset.size(), 1);
-    // Both reappear (one perhaps early, from the poll that was running).
-    QCOMPARE(added.size(), 2);
-    QCOMPARE(f.controller->monitorCount(), 2);
-    QCOMPARE(f.newMessages().count(QStringLiteral("[SEARCH]: START...")), 1);
-}
-
-void TestSupervision::cancelledSearch()
-{
-    SupervisionFixture f;
-    for (quint8 address : {10, 39, 45})
-        QVERIFY(f.bus.addMonitor(SupervisionFixture::monitorState(address, true)));
-    f.writeSettings(QString(), 10);
-    f.createController();
-    QVERIFY(f.searchUpTo(39)); // cancelled while probing address 40
-    QCOMPARE(f.controller->monitorCount(), 2);
-    QVERIFY(f.newMessages().contains(QStringLiteral("[SEARCH]: END - 2 FOUND")));
-
-    // Polling goes on with what was found; 45 was never probed.
-    f.bus.clearTrace();
-    QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 39).size() >= 3, 5000);
-    QVERIFY(requestsTo(f.bus, 10).size() >= 2);
-    QCOMPARE(requestsTo(f.bus, 45), QStringList());
-}
-
-void TestSupervision::controlAndUmdReachTheBus()
-{
-    SupervisionFixture f;
-    QVERIFY(f.startWith({7}));
-
-    f.bus.clearTrace();
-    f.controller->sendControl(0x84, 7);
-    f.controller->sendUmd("CAM 7", 3, 7);
-    QTRY_COMPARE_WITH_TIMEOUT(f.bus.monitor(7)->umdFrames, 1, 5000);
-    QCOMPARE(f.bus.monitor(7)->umdText, QByteArray("CAM 7   "));
-    QCOMPARE(int(f.bus.monitor(7)->umdTally), 3);
-    QVERIFY(requestsTo(f.bus, 7).contains(QStringLiteral("87 d0 00 84")));
-    // The input change the key caused is fetched through the update report.
-    QTRY_COMPARE_WITH_TIMEOUT(int(f.controller->monitorAt(0)->input), 8, 5000);
-}
+        // The next update report asks for every pending item again.
+        QVERIFY(f.bus.setFault(5, SimFault(SimFault::None)));
+        QVERIFY(f.bus.setInputMode(5, 7, 3));
+        QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(0)->pendingQueries, 0u, 5000);
+        QCOMPARE(f.controller->monitorAt(0)->version, QStringLiteral("V3.0"));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestSupervision)
 #include "tst_supervision.moc"

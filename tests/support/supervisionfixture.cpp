@@ -54,23 +54,15 @@ void SupervisionFixture::destroyController()
 
 bool SupervisionFixture::searchUpTo(int lastAddress)
 {
-    QMetaObject::Connection cancel =
-        QObject::connect(controller.get(), &MController::addressChanged, controller.get(),
-                         [this, lastAddress](int addr) {
-                             if (addr == lastAddress + 1)
-                                 controller->stopSearch();
-                         });
+    const QMetaObject::Connection cancel = QObject::connect(
+        controller.get(), &MController::addressChanged, controller.get(), [this, lastAddress](int addr) {
+            if (addr == lastAddress + 1)
+                controller->stopSearch();
+        });
     mark();
-    const bool started = controller->startSearch();
-    bool ended = started;
-    if (started) {
-        ended = QTest::qWaitFor([this] {
-            for (const QString &line : newMessages())
-                if (line.startsWith(QLatin1String("[SEARCH]: END")))
-                    return true;
-            return false;
-        }, 20000);
-    }
+    const bool ended = controller->startSearch() && QTest::qWaitFor([this] {
+        return !newMessages().filter(QRegularExpression(QStringLiteral("^\\[SEARCH\\]: END"))).isEmpty();
+    }, 20000);
     QObject::disconnect(cancel);
     return ended;
 }
@@ -103,34 +95,41 @@ bool SupervisionFixture::startWith(const QList<quint8> &addresses)
     }, 5000);
 }
 
-QStringList SupervisionFixture::logFiles() const
+QStringList logFilesIn(const QString &dir)
 {
-    QDir logDir(EventLog::directory());
+    QDir logDir(dir);
     QStringList files = logDir.entryList({QStringLiteral("mc_*.log")}, QDir::Files, QDir::Name);
     for (QString &file : files)
         file = logDir.filePath(file);
     return files;
 }
 
-QStringList SupervisionFixture::logMessages() const
+QStringList logFileMessages(const QString &name)
 {
     static const QRegularExpression stamp(
         QStringLiteral("^\\d{4}\\.\\d{2}\\.\\d{2} \\d{2}:\\d{2}:\\d{2} - "));
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
+    const QString unfinished = lines.takeLast();
     QStringList messages;
-    for (const QString &name : logFiles()) {
-        QFile file(name);
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        const QString text = QString::fromUtf8(file.readAll());
-        QStringList lines = text.split(QStringLiteral("\r\n"));
-        if (!lines.isEmpty() && lines.last().isEmpty())
-            lines.removeLast();
-        for (const QString &line : lines) {
-            const QRegularExpressionMatch match = stamp.match(line);
-            messages << (match.hasMatch() ? line.mid(match.capturedLength())
-                                          : QStringLiteral("MALFORMED: ") + line);
-        }
+    for (const QString &line : lines) {
+        const QRegularExpressionMatch match = stamp.match(line);
+        messages << (match.hasMatch() && !line.contains(QLatin1Char('\n'))
+                         ? line.mid(match.capturedLength())
+                         : QStringLiteral("MALFORMED: ") + line);
     }
+    if (!unfinished.isEmpty())
+        messages << QStringLiteral("UNFINISHED: ") + unfinished;
+    return messages;
+}
+
+QStringList SupervisionFixture::logMessages() const
+{
+    QStringList messages;
+    for (const QString &name : logFilesIn(EventLog::directory()))
+        messages << logFileMessages(name);
     return messages;
 }
 

@@ -48,7 +48,6 @@ public:
     QStringList newMessages() const;
     void mark();
     bool waitForMessage(const QString &message, int timeoutMs = 5000) const;
-    QStringList logFiles() const;
 
     SimBus bus;
     WorkDir dir;
@@ -59,5 +58,12 @@ private:
     QString portPath; // empty: the device itself
     int marked = 0;
 };
+
+// The event log's files in dir, oldest first.
+QStringList logFilesIn(const QString &dir);
+// One log file's messages: each line's time stamp and CR LF are checked and
+// taken off; a line without them reads "MALFORMED: line", an unfinished last
+// line "UNFINISHED: line".
+QStringList logFileMessages(const QString &file);
 
 #endif // SUPERVISIONFIXTURE_H

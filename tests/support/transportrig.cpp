@@ -4,7 +4,6 @@
 #include "protocol/rscmd.h"
 #include "transport/serialsettings.h"
 
-#include <QDir>
 #include <QSettings>
 #include <QTest>
 
@@ -28,17 +27,14 @@ Rig::Rig(const QList<int> &monitors, int totalTimeoutMs)
         events << Event{Event::Done, cmd->address, cmd->code, cmd->status, cmd->reply, clock.elapsed()};
         delete cmd;
     });
-    QObject::connect(&thread, &RSThread::searchingAddressChanged, &m_receiver, [this](quint8 a) {
-        events << Event{Event::Searching, a, 0, 0, {}, clock.elapsed()};
-    });
-    QObject::connect(&thread, &RSThread::searchDone, &m_receiver,
-                     [this] { events << Event{Event::SearchDone, 0, 0, 0, {}, clock.elapsed()}; });
-    QObject::connect(&thread, &RSThread::linkLost, &m_receiver, [this](const QString &port) {
-        events << Event{Event::LinkLost, 0, 0, 0, port.toUtf8(), clock.elapsed()};
-    });
-    QObject::connect(&thread, &RSThread::linkRestored, &m_receiver, [this](const QString &port) {
-        events << Event{Event::LinkRestored, 0, 0, 0, port.toUtf8(), clock.elapsed()};
-    });
+    const auto note = [this](Event::Kind kind, int address = 0, const QString &port = {}) {
+        events << Event{kind, address, 0, 0, port.toUtf8(), clock.elapsed()};
+    };
+    using T = RSThread;
+    QObject::connect(&thread, &T::searchingAddressChanged, &m_receiver, [note](quint8 a) { note(Event::Searching, a); });
+    QObject::connect(&thread, &T::searchDone, &m_receiver, [note] { note(Event::SearchDone); });
+    QObject::connect(&thread, &T::linkLost, &m_receiver, [note](const QString &p) { note(Event::LinkLost, 0, p); });
+    QObject::connect(&thread, &T::linkRestored, &m_receiver, [note](const QString &p) { note(Event::LinkRestored, 0, p); });
 }
 
 Rig::~Rig()
@@ -57,9 +53,24 @@ void Rig::writeSetting(const char *key, const QVariant &value)
 QList<Rig::Event> Rig::of(Event::Kind kind) const
 {
     QList<Event> list;
-    std::copy_if(events.cbegin(), events.cend(), std::back_inserter(list),
-                 [kind](const Event &e) { return e.kind == kind; });
+    for (const Event &e : events)
+        if (e.kind == kind)
+            list << e;
     return list;
+}
+
+QStringList Rig::outcomes() const
+{
+    QStringList list;
+    for (const Event &e : of(Event::Done))
+        list << QStringLiteral("%1 %2 %3").arg(e.address).arg(e.status).arg(e.reply.toHex()).trimmed();
+    return list;
+}
+
+qsizetype Rig::firstOf(Event::Kind kind) const
+{
+    return std::find_if(events.cbegin(), events.cend(), [kind](const Event &e) { return e.kind == kind; })
+        - events.cbegin();
 }
 
 QList<int> Rig::searched() const
@@ -73,10 +84,9 @@ QList<int> Rig::searched() const
 QList<SimTraceEntry> Rig::requests() const
 {
     QList<SimTraceEntry> list;
-    for (const SimTraceEntry &e : bus.trace()) {
+    for (const SimTraceEntry &e : bus.trace())
         if (e.kind == SimTraceEntry::Request)
             list << e;
-    }
     return list;
 }
 
@@ -107,17 +117,22 @@ QByteArray echoFrame(int address)
 }
 
 namespace {
-std::mutex warningsMutex;
+std::mutex messagesMutex;
 QStringList warnings;
+QStringList traced;
 QtMessageHandler previousHandler = nullptr;
 } // namespace
 
-void watchWarnings()
+void watchMessages()
 {
-    previousHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
-        if (type != QtDebugMsg && type != QtInfoMsg) {
-            std::lock_guard<std::mutex> lock(warningsMutex);
-            warnings << text;
+    previousHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context,
+                                                const QString &text) {
+        {
+            std::lock_guard<std::mutex> lock(messagesMutex);
+            if (type != QtDebugMsg && type != QtInfoMsg)
+                warnings << text;
+            if (qstrcmp(context.category, "kelvaro.bus") == 0)
+                traced << text;
         }
         if (previousHandler)
             previousHandler(type, context, text);
@@ -126,14 +141,18 @@ void watchWarnings()
 
 QStringList takeWarnings(bool threadOnly)
 {
-    std::lock_guard<std::mutex> lock(warningsMutex);
-    QStringList taken;
-    taken.swap(warnings);
+    std::lock_guard<std::mutex> lock(messagesMutex);
+    const QStringList taken = std::exchange(warnings, {});
     // What a port or notifier used from the wrong thread says: "Socket
     // notifiers cannot be enabled or disabled from another thread", "Cannot
     // move to target thread", "Timers cannot be stopped from another thread".
-    if (threadOnly)
-        taken = taken.filter(QRegularExpression(QStringLiteral("thread|notifier"),
-                                                QRegularExpression::CaseInsensitiveOption));
-    return taken;
+    return threadOnly ? taken.filter(QRegularExpression(QStringLiteral("thread|notifier"),
+                                                        QRegularExpression::CaseInsensitiveOption))
+                      : taken;
+}
+
+QStringList takeTrace()
+{
+    std::lock_guard<std::mutex> lock(messagesMutex);
+    return std::exchange(traced, {});
 }
