@@ -9,6 +9,7 @@
 #include "protocol/umdcmd.h"
 #include "tests/support/buslink.h"
 #include "tests/support/transportrig.h"
+#include "tests/support/workdir.h"
 #include "transport/serialsettings.h"
 
 #include <QtTest>
@@ -65,6 +66,25 @@ private slots:
         QCOMPARE(translated(SerialSettings::flowControlForIndex, {0, 1, 2, 3, 77}),
                  (QList<int>{QSerialPort::NoFlowControl, QSerialPort::HardwareControl,
                              QSerialPort::SoftwareControl, 3, 3}));
+    }
+
+    // Every key of the [serial] group lands in its own field, and back.
+    void settingsFile()
+    {
+        WorkDir dir;
+        QVERIFY(dir.writeIni("[serial]\nport=/dev/ttyX\nboaudrate=5\ndatabits=1\nstopbits=2\n"
+                             "parity=3\nflowcontrol=4\ntotaltimeout=777\n"));
+        SerialSettings s = SerialSettings::read();
+        QCOMPARE((QList<int>{s.baudRateIndex, s.dataBitsIndex, s.stopBitsIndex, s.parityIndex,
+                             s.flowControlIndex, s.totalTimeout}),
+                 (QList<int>{5, 1, 2, 3, 4, 777}));
+        QCOMPARE(s.port, QStringLiteral("/dev/ttyX"));
+        QVERIFY(dir.writeIni(QByteArray()));
+        s.write();
+        QCOMPARE(SerialSettings::read().parityIndex, 3);
+        QCOMPARE(QString::fromLatin1(dir.readIni()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+                 (QStringList{"[serial]", "boaudrate=5", "databits=1", "flowcontrol=4", "parity=3",
+                              "port=/dev/ttyX", "stopbits=2", "totaltimeout=777"}));
     }
 
     // The settings are read when the bus starts, and only then; a port that
