@@ -120,6 +120,7 @@ namespace {
 std::mutex messagesMutex;
 QStringList warnings;
 QStringList traced;
+QList<SimBus::Clock::time_point> tracedAt;
 QtMessageHandler previousHandler = nullptr;
 } // namespace
 
@@ -131,8 +132,10 @@ void watchMessages()
             std::lock_guard<std::mutex> lock(messagesMutex);
             if (type != QtDebugMsg && type != QtInfoMsg)
                 warnings << text;
-            if (qstrcmp(context.category, "kelvaro.bus") == 0)
+            if (qstrcmp(context.category, "kelvaro.bus") == 0) {
                 traced << text;
+                tracedAt << SimBus::Clock::now();
+            }
         }
         if (previousHandler)
             previousHandler(type, context, text);
@@ -151,8 +154,11 @@ QStringList takeWarnings(bool threadOnly)
                       : taken;
 }
 
-QStringList takeTrace()
+QStringList takeTrace(QList<SimBus::Clock::time_point> *times)
 {
     std::lock_guard<std::mutex> lock(messagesMutex);
+    const QList<SimBus::Clock::time_point> at = std::exchange(tracedAt, {});
+    if (times)
+        *times = at;
     return std::exchange(traced, {});
 }

@@ -55,11 +55,11 @@ QList<int> range(int first, int last);
 double msBetween(SimBus::Clock::time_point a, SimBus::Clock::time_point b);
 QByteArray echoFrame(int address);
 
-// Records every warning and every line of the frame trace (kelvaro.bus),
-// from any thread, and still passes each message on (so that
-// QTest::ignoreMessage works). The take functions return and forget them.
+// Records every warning and every line of the frame trace (kelvaro.bus) with
+// when it was written, from any thread, and still passes each message on (so
+// that QTest::ignoreMessage works). The take functions return and forget them.
 void watchMessages();
 QStringList takeWarnings(bool threadOnly = false);
-QStringList takeTrace();
+QStringList takeTrace(QList<SimBus::Clock::time_point> *times = nullptr);
 
 #endif // TRANSPORTRIG_H
