@@ -67,7 +67,6 @@ private slots:
             QTest::newRow(tag) << CommandPtr(cmd) << frame << length << QString::fromLatin1(name);
         };
         row("echo 5", new RSCmd(5), bytes("8580"), 2, "ECHO");
-        row("echo 126", new RSCmd(126), bytes("fe80"), 2, "ECHO");
         row("proto 1", new ProtoCmd(1), bytes("8181"), 2, "PROTO");
         row("alarm 5", new AlarmCmd(5), bytes("8582"), 2, "ALAMR");
         row("update 10", new UpdateCmd(10), bytes("8a83"), 3, "UPDATE");

@@ -11,13 +11,6 @@ class TestEventLog : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        dir = std::make_unique<WorkDir>();
-        QVERIFY(dir->isValid());
-    }
-    void cleanup() { dir.reset(); }
-
     void rotation_data()
     {
         QTest::addColumn<QByteArray>("size");
@@ -36,7 +29,8 @@ private slots:
     {
         QFETCH(QByteArray, size);
         QFETCH(QList<int>, linesPerFile);
-        QVERIFY(dir->writeIni("[log]\nlogsize=" + size + "\n"));
+        const WorkDir dir; // a fresh one for each row
+        QVERIFY(dir.isValid() && dir.writeIni("[log]\nlogsize=" + size + "\n"));
         const QDateTime before = QDateTime::currentDateTime();
         EventLog log;
         log.open();
@@ -45,7 +39,7 @@ private slots:
             log.write(QStringLiteral("[ERROR]: line %1").arg(i));
         log.close();
 
-        const QStringList files = logFilesIn(dir->path());
+        const QStringList files = logFilesIn(dir.path());
         QCOMPARE(files.size(), linesPerFile.size());
         for (int n = 0, line = 1; n < files.size(); ++n) {
             QStringList expected{"Log file created."};
@@ -65,32 +59,30 @@ private slots:
     void directory()
     {
         // One that cannot be written leaves the log closed, and no file anywhere.
-        QVERIFY(dir->writeIni("[log]\nlogpath=" + dir->filePath("missing/deeper").toUtf8() + "\n"));
+        const WorkDir dir;
+        QVERIFY(dir.isValid() && dir.writeIni("[log]\nlogpath=" + dir.filePath("missing/deeper").toUtf8() + "\n"));
         QTest::ignoreMessage(QtDebugMsg, "failed to open log file");
         auto log = std::make_unique<EventLog>();
         log->open();
         QVERIFY(!log->isOpen());
         log->write(QStringLiteral("goes nowhere"));
         log->close();
-        QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList({"mc422.ini"}));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({"mc422.ini"}));
 
         // A new directory counts from the next file on.
-        QVERIFY(QDir().mkdir(QStringLiteral("elsewhere")) && dir->writeIni(QByteArray()));
+        QVERIFY(QDir().mkdir(QStringLiteral("elsewhere")) && dir.writeIni(QByteArray()));
         log = std::make_unique<EventLog>();
         log->open();
         const QString first = log->fileName();
-        QVERIFY(dir->writeIni("[log]\nlogpath=" + dir->filePath("elsewhere").toUtf8() + "\nlogsize=60\n"));
+        QVERIFY(dir.writeIni("[log]\nlogpath=" + dir.filePath("elsewhere").toUtf8() + "\nlogsize=60\n"));
         log->write(QStringLiteral("still here")); // size before is 41: no rotation yet
         QCOMPARE(log->fileName(), first);
         log->write(QStringLiteral("last line here"));
-        QVERIFY(log->fileName().startsWith(dir->filePath("elsewhere") + "/mc_"));
+        QVERIFY(log->fileName().startsWith(dir.filePath("elsewhere") + "/mc_"));
         log->close();
         QCOMPARE(logFileMessages(first).mid(3), QStringList({"Log file closed"}));
         QCOMPARE(logFileMessages(log->fileName()), QStringList({"Log file created.", "Log file closed."}));
     }
-
-private:
-    std::unique_ptr<WorkDir> dir;
 };
 
 QTEST_GUILESS_MAIN(TestEventLog)

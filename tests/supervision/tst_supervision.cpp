@@ -44,13 +44,11 @@ private slots:
         f.writeSettings(QString(), 5);
         f.createController();
         QSignalSpy addresses(f.controller.get(), &MController::addressChanged);
-        QSignalSpy messages(f.controller.get(), &MController::msgChanged);
 
         QVERIFY(f.controller->startSearch());
         QVERIFY(f.waitForMessage(QStringLiteral("[SEARCH]: END - 0 FOUND"), 30000));
         QCOMPARE(f.logMessages(), QStringList({"Log file created.", "[SEARCH]: START...", "[SEARCH]: END - 0 FOUND"}));
         QCOMPARE(addresses.size(), 126);
-        QCOMPARE(messages.value(16).value(0).toString(), QStringLiteral("Searching address: 17\n 0 monitor(s) found."));
     }
 
     // A search cancelled early lists what it found; polling goes on with

