@@ -78,12 +78,12 @@ SimMonitorState SupervisionFixture::monitorState(quint8 address, bool power)
     return state;
 }
 
-bool SupervisionFixture::startWith(const QList<quint8> &addresses)
+bool SupervisionFixture::startWith(const QList<quint8> &addresses, int timeoutMs)
 {
     for (quint8 address : addresses)
         if (!bus.addMonitor(monitorState(address)))
             return false;
-    writeSettings();
+    writeSettings(QString(), timeoutMs);
     createController();
     if (!searchUpTo(*std::max_element(addresses.begin(), addresses.end())))
         return false;

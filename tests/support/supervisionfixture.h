@@ -37,8 +37,8 @@ public:
 
     // The common start: these monitors on the bus (powered, serial numbers
     // "KV0005" and so on), a supervisor found them all, and every powered one
-    // has been read out.
-    bool startWith(const QList<quint8> &addresses);
+    // has been read out; settings as writeSettings() with this time-out.
+    bool startWith(const QList<quint8> &addresses, int timeoutMs = 40);
     static SimMonitorState monitorState(quint8 address, bool power = true);
 
     // The messages of every log file in creation order, time stamps checked
