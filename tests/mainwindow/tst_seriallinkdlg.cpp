@@ -175,7 +175,8 @@ private slots:
                                                     std::tuple("COM", "12ms", "COM|14|0"),
                                                     std::tuple("/dev/pts/12", "-40", "/dev/pts/12|14|-40")}) {
             QVERIFY(work.writeIni("[serial]\nport=COM2\nboaudrate=14\ntotaltimeout=300\n"));
-            QVERIFY(configure([&](QDialog *dialog) {
+            // Structured bindings cannot be captured before C++20.
+            QVERIFY(configure([&, port = port, timeout = timeout](QDialog *dialog) {
                 ModalWatcher::retype(combo(dialog, "COM")->lineEdit(), port);
                 ModalWatcher::retype(::timeout(dialog), timeout);
                 ModalWatcher::click(dialog, "OK");
