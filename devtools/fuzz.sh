@@ -7,7 +7,7 @@
 set -e
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-60}
-targets=${*:-"fuzz_apply fuzz_simframer fuzz_positions fuzz_script"}
+targets=${*:-"fuzz_apply fuzz_simframer fuzz_positions fuzz_script fuzz_analyzer"}
 
 cmake -S . -B build-fuzz -G Ninja -DKC_FUZZ=ON \
     -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
