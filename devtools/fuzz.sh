@@ -7,6 +7,7 @@
 set -e
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-60}
+bin=$PWD/build-fuzz/bin
 targets=${*:-"fuzz_apply fuzz_simframer fuzz_positions fuzz_script fuzz_analyzer"}
 
 cmake -S . -B build-fuzz -G Ninja -DKC_FUZZ=ON \
@@ -16,13 +17,15 @@ cmake --build build-fuzz -j2 --target $targets
 
 export QT_QPA_PLATFORM=offscreen
 for target in $targets; do
-    work=build-fuzz/findings/$target
+    # Absolute: a target may change its working directory before the
+    # fuzzer opens the corpus or writes a crashing input.
+    work=$PWD/build-fuzz/findings/$target
     rm -rf "$work"
     mkdir -p "$work/corpus"
     cp fuzz/corpus/"$target"/* "$work/corpus/"
     echo "== $target: $seconds s"
-    if ! (cd "$work" && "../../bin/$target" -max_total_time="$seconds" \
-            -print_final_stats=1 corpus); then
+    if ! (cd "$work" && "$bin/$target" -max_total_time="$seconds" \
+            -print_final_stats=1 -artifact_prefix="$work/" "$work/corpus"); then
         echo "$target crashed; the input is in $work" >&2
         exit 1
     fi
