@@ -82,12 +82,19 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     Input in(data, size);
-    MController controller;
-    for (int n = 0; n < 64 && !in.atEnd(); ++n)
-        controller.cmdAnalyzer(nextCommand(in));
-    for (int row = 0; row < controller.monitorCount(); ++row) {
-        if (!controller.monitorAt(row))
-            std::abort();
+    {
+        MController controller;
+        for (int n = 0; n < 64 && !in.atEnd(); ++n)
+            controller.cmdAnalyzer(nextCommand(in));
+        for (int row = 0; row < controller.monitorCount(); ++row) {
+            if (!controller.monitorAt(row))
+                std::abort();
+        }
     }
+    // Every controller starts a log file of its own: without this the
+    // scratch directory fills with hundreds of thousands of them.
+    QDir scratch = QDir::current();
+    for (const QString &name : scratch.entryList(QDir::Files))
+        scratch.remove(name);
     return 0;
 }
