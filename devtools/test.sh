@@ -5,19 +5,4 @@
 set -e
 cd "$(dirname "$0")/.."
 ./devtools/setup.sh
-
-export QT_QPA_PLATFORM=offscreen
-runtime=$(mktemp -d /tmp/kelvaro-test.XXXXXX)
-export XDG_RUNTIME_DIR="$runtime"
-cleanup() {
-    pulseaudio --kill >/dev/null 2>&1 || true
-    rm -rf "$runtime"
-}
-trap cleanup EXIT
-if ! pulseaudio -n --daemonize=yes --exit-idle-time=-1 \
-        --load="module-null-sink sink_name=kelvaro_null" \
-        --load=module-native-protocol-unix >/dev/null 2>&1; then
-    echo "No sound server could be started: the alarm sound tests will be skipped."
-fi
-
-ctest --test-dir build --output-on-failure -j"$(nproc)" "$@"
+./devtools/suite.sh build "$@"

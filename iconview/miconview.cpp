@@ -1,65 +1,20 @@
 #include "iconview/miconview.h"
 
 #include "iconview/fittedicondelegate.h"
+#include "iconview/positionfile.h"
 #include "monitor/cmonitor.h"
 #include "monitor/model/monitormodel.h"
 #include "supervision/mcontroller.h"
 
-#include <QDataStream>
 #include <QDir>
 #include <QFile>
-#include <QMap>
-#include <QPoint>
 
 namespace {
-
-using PositionMap = QMap<quint8, QPoint>;
-
-// Size of one entry in the file: address byte, x, y.
-constexpr qint64 EntrySize = 1 + 4 + 4;
 
 MController *controllerOf(const QAbstractItemModel *model)
 {
     const auto *monitors = qobject_cast<const MonitorModel *>(model);
     return monitors ? monitors->controller() : nullptr;
-}
-
-// The data-stream form of the map, big-endian: the count, then the entries
-// from the highest address down. Written by hand because the order in which
-// QDataStream itself walks a QMap is not the file's order.
-void writePositions(QDataStream &out, const PositionMap &positions)
-{
-    out << qint32(positions.size());
-    for (auto it = positions.constEnd(); it != positions.constBegin();) {
-        --it;
-        out << it.key() << qint32(it.value().x()) << qint32(it.value().y());
-    }
-}
-
-// False, with nothing kept, when the file holds less than its count says.
-// A count larger than the file can hold is caught before reading, so a
-// damaged count costs neither memory nor time.
-bool readPositions(QFile &file, PositionMap *positions)
-{
-    QDataStream in(&file);
-    quint32 count = 0;
-    in >> count;
-    if (in.status() != QDataStream::Ok)
-        return false;
-    if (count > quint64(file.size() - 4) / EntrySize)
-        return false;
-    PositionMap read;
-    for (quint32 k = 0; k < count; ++k) {
-        quint8 address = 0;
-        qint32 x = 0;
-        qint32 y = 0;
-        in >> address >> x >> y;
-        if (in.status() != QDataStream::Ok)
-            return false;
-        read.insert(address, QPoint(x, y));
-    }
-    *positions = read;
-    return true;
 }
 
 } // namespace
@@ -89,7 +44,7 @@ void MIconView::savePositions()
     MController *controller = controllerOf(model());
     if (!controller)
         return;
-    PositionMap positions;
+    PositionFile::Map positions;
     forEachIcon(controller, [&](const QModelIndex &index, const CMonitor &monitor) {
         positions.insert(monitor.address, rectForIndex(index).topLeft());
     });
@@ -100,8 +55,7 @@ void MIconView::savePositions()
     QFile file(positionFilePath());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return;
-    QDataStream out(&file);
-    writePositions(out, positions);
+    PositionFile::write(&file, positions);
 }
 
 void MIconView::restorePositions()
@@ -112,8 +66,8 @@ void MIconView::restorePositions()
     QFile file(positionFilePath());
     if (!file.open(QIODevice::ReadOnly))
         return;
-    PositionMap positions;
-    if (!readPositions(file, &positions))
+    PositionFile::Map positions;
+    if (!PositionFile::read(&file, &positions))
         return;
 
     // Monitors without an entry keep their place; entries of monitors that

@@ -1,6 +1,6 @@
 #include "script/scriptrunner.h"
 
-#include "protocol/controlkeys.h"
+#include "script/scriptline.h"
 #include "supervision/mcontroller.h"
 
 #include <QCoreApplication>
@@ -10,7 +10,6 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QStringList>
 #include <QTextStream>
 #include <QTimer>
 
@@ -19,22 +18,7 @@
 
 namespace {
 
-// Keywords are matched case-sensitively by their beginning.
-const QLatin1String MonitorKeyword("Monitor");
-const QLatin1String ButtonKeyword("Button");
-const QLatin1String IdleKeyword("Idle");
-
 constexpr int ProgressMaximum = 100;
-
-// The text between "[" and "]" when the trimmed rest of a directive is
-// enclosed in them, as every argument must be.
-std::optional<QString> bracketed(const QString &rest)
-{
-    const QString text = rest.trimmed();
-    if (text.size() < 2 || !text.startsWith(QLatin1Char('[')) || !text.endsWith(QLatin1Char(']')))
-        return std::nullopt;
-    return text.mid(1, text.size() - 2);
-}
 
 } // namespace
 
@@ -92,21 +76,18 @@ ScriptRunner::Outcome ScriptRunner::run(const QString &fileName, const QList<qui
         }
         progress->setValue(linesRead++);
 
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        if (!line.startsWith(QLatin1Char('@'))) {
+        const ScriptLine parsed = ScriptLine::parse(line);
+        if (parsed.kind == ScriptLine::SyntaxError) {
             QMessageBox::warning(window, QString(), tr("Syntax error"));
             outcome = SyntaxError;
             break;
         }
-
-        const QString directive = line.mid(1).trimmed();
-        if (directive.startsWith(MonitorKeyword))
-            addMonitors(directive.mid(MonitorKeyword.size()));
-        else if (directive.startsWith(ButtonKeyword))
-            pressButton(directive, directive.mid(ButtonKeyword.size()));
-        else if (directive.startsWith(IdleKeyword))
-            idle(directive.mid(IdleKeyword.size()));
+        if (parsed.kind == ScriptLine::Monitor)
+            addMonitors(parsed.argument);
+        else if (parsed.kind == ScriptLine::Button)
+            pressButton(parsed.directive, parsed.argument);
+        else if (parsed.kind == ScriptLine::Idle)
+            idle(parsed.argument);
     }
 
     delete progress;
@@ -140,26 +121,14 @@ void ScriptRunner::requestStop()
 
 void ScriptRunner::addMonitors(const QString &argument)
 {
-    const std::optional<QString> list = bracketed(argument);
-    if (!list)
-        return;
-    const QStringList parts = list->simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    for (const QString &part : parts) {
-        bool ok = false;
-        const uint number = part.toUInt(&ok, 10);
-        if (ok)
-            targets << quint8(number & 0xFF); // a bus address is one byte
-    }
+    targets << ScriptLine::monitors(argument);
 }
 
 void ScriptRunner::pressButton(const QString &directive, const QString &argument)
 {
     if (progress)
         progress->setLabelText(directive);
-    const std::optional<QString> name = bracketed(argument);
-    if (!name)
-        return;
-    const std::optional<quint8> code = ControlKeys::codeForScriptName(name->simplified());
+    const std::optional<quint8> code = ScriptLine::key(argument);
     if (!code)
         return;
     if (targets.isEmpty())
@@ -170,13 +139,10 @@ void ScriptRunner::pressButton(const QString &directive, const QString &argument
 
 void ScriptRunner::idle(const QString &argument)
 {
-    const std::optional<QString> text = bracketed(argument);
-    if (!text)
+    const std::optional<qint64> waitMs = ScriptLine::idleMs(argument);
+    if (!waitMs)
         return;
-    bool ok = false;
-    const qint64 ms = text->toInt(&ok, 10);
-    if (!ok)
-        return;
+    const qint64 ms = *waitMs;
 
     // Replies go on being analysed and the views painted while the script
     // waits; the timer only wakes the event loop when the time is up.
