@@ -10,10 +10,10 @@ seconds=${FUZZ_SECONDS:-60}
 bin=$PWD/build-fuzz/bin
 targets=${*:-"fuzz_apply fuzz_simframer fuzz_positions fuzz_script fuzz_analyzer"}
 
-cmake -S . -B build-fuzz -G Ninja -DKC_FUZZ=ON \
+cmake -S . -B build-fuzz -DKC_FUZZ=ON \
     -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 # shellcheck disable=SC2086
-cmake --build build-fuzz -j2 --target $targets
+cmake --build build-fuzz -j"$(nproc)" --target $targets
 
 export QT_QPA_PLATFORM=offscreen
 for target in $targets; do

@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 PACKAGES="build-essential cmake pkg-config
  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-multimedia-dev
  qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
- libgl-dev xvfb xauth pulseaudio pulseaudio-utils xdg-utils"
+ libgl-dev xvfb xauth pulseaudio pulseaudio-utils xdg-utils
+ clang libclang-rt-14-dev llvm"
 
 missing=""
 for pkg in $PACKAGES; do

@@ -101,7 +101,10 @@ void ScriptRunner::abort()
 
 bool ScriptRunner::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == progress && event->type() == QEvent::Close) {
+    // The type first: while the dialog is being destroyed its events still
+    // pass here, and reading the guarded pointer then would be a cast of an
+    // object that is no longer a progress dialog.
+    if (event->type() == QEvent::Close && watched == progress) {
         event->ignore();
         requestStop();
         return true;

@@ -12,6 +12,8 @@
 #include "transport/logcategories.h"
 #include "transport/rsthread.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QMetaMethod>
 #include <QTimer>
 
@@ -38,6 +40,15 @@ MController::MController(QObject *parent)
 MController::~MController()
 {
     // The worker must be stopped and the port closed before the log ends.
+    thread->stopBus();
+    // Exchanges the worker finished before it stopped are still posted to
+    // us; each owns its command. They are analysed now, so that their log
+    // lines are written and their commands freed, but no longer shown: the
+    // table model and the receivers of our signals may already be gone, or
+    // half destroyed.
+    model = nullptr;
+    blockSignals(true);
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     delete thread;
     thread = nullptr;
     log.close();

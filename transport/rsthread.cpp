@@ -303,13 +303,23 @@ void RSThread::run()
                     else
                         std::this_thread::sleep_for(milliseconds(FailurePauseMs));
                 }
-                emit cmdDone(cmd);
+                handOver(cmd);
             }
         }
         lock.lock();
     }
     lock.unlock();
     port->moveToThread(portHome);
+}
+
+void RSThread::handOver(RSCmd *cmd)
+{
+    // A command nobody receives stays ours, and is freed here instead of
+    // vanishing with a signal that goes nowhere.
+    if (isSignalConnected(QMetaMethod::fromSignal(&RSThread::cmdDone)))
+        emit cmdDone(cmd);
+    else
+        delete cmd;
 }
 
 void RSThread::losePort()
@@ -337,7 +347,7 @@ void RSThread::serveLostPort(std::unique_lock<std::mutex> &lock)
                 continue;
             }
             cmd->status = RSCmd::StatusSendError;
-            emit cmdDone(cmd);
+            handOver(cmd);
         }
         lock.lock();
         return;

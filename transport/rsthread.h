@@ -123,6 +123,8 @@ private:
     void losePort();
     // The next status poll, or null when the list emptied meanwhile.
     RSCmd *nextPoll();
+    // Emits cmdDone for a finished command, or deletes it without a receiver.
+    void handOver(RSCmd *cmd);
     void wakeWorker();
 
     QSerialPort *port;
