@@ -12,7 +12,7 @@ usage: tsanreport.py <repository root> <log files...>
 import re
 import sys
 
-FRAME = re.compile(r'^\s+#(\d+) (.*?) (\S+?)(?::\d+(?::\d+)?)? \((\S+)\)\s*$')
+FRAME = re.compile(r'^\s+#(\d+) (.*?) (\S+?)(?::\d+(?::\d+)?)? \((\S+?)\)(?: \(BuildId: \w+\))?\s*$')
 
 
 def reports(text):

@@ -308,18 +308,28 @@ void RSThread::run()
         }
         lock.lock();
     }
-    lock.unlock();
+    // Still under the queue lock, which stopBus takes after its wait: so the
+    // worker's last touch of this object is ordered before whatever follows
+    // the stop, by a lock a race detector sees, not only by Qt's own join.
     port->moveToThread(portHome);
+    lock.unlock();
 }
 
 void RSThread::handOver(RSCmd *cmd)
 {
     // A command nobody receives stays ours, and is freed here instead of
     // vanishing with a signal that goes nowhere.
-    if (isSignalConnected(QMetaMethod::fromSignal(&RSThread::cmdDone)))
-        emit cmdDone(cmd);
-    else
+    if (!isSignalConnected(QMetaMethod::fromSignal(&RSThread::cmdDone))) {
         delete cmd;
+        return;
+    }
+    // Receivers read the command under the monitor lock. Passing through it
+    // here, after the last write, orders those writes before their reads by
+    // a lock a race detector sees, not only by the event queue's lock inside
+    // Qt, which it cannot see.
+    monitors.lock();
+    monitors.unlock();
+    emit cmdDone(cmd);
 }
 
 void RSThread::losePort()

@@ -104,6 +104,7 @@ signals:
     // linkRestored, which comes before the first exchange on the new port.
     void linkLost(const QString &portName);
     void linkRestored(const QString &portName);
+    // The receiver owns the command and reads it under lockMonitors().
     void cmdDone(RSCmd *cmd);
     void searchingAddressChanged(quint8 address);
     void searchDone();
@@ -124,6 +125,7 @@ private:
     // The next status poll, or null when the list emptied meanwhile.
     RSCmd *nextPoll();
     // Emits cmdDone for a finished command, or deletes it without a receiver.
+    // Receivers lock the monitor list before they read it (see cmdDone).
     void handOver(RSCmd *cmd);
     void wakeWorker();
 

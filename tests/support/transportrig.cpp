@@ -24,7 +24,9 @@ Rig::Rig(const QList<int> &monitors, int totalTimeoutMs)
     QObject::connect(&thread, &RSThread::openFailed, &m_receiver,
                      [this](const QString &name) { openFailures << name; }, Qt::DirectConnection);
     QObject::connect(&thread, &RSThread::cmdDone, &m_receiver, [this](RSCmd *cmd) {
+        thread.lockMonitors(); // as the supervisor takes a command
         events << Event{Event::Done, cmd->address, cmd->code, cmd->status, cmd->reply, clock.elapsed()};
+        thread.unlockMonitors();
         delete cmd;
     });
     const auto note = [this](Event::Kind kind, int address = 0, const QString &port = {}) {
