@@ -152,7 +152,7 @@ private slots:
             QSKIP(qPrintable("a read-only directory needs a mount here: " + mount.error()));
         QVERIFY(QDir().mkpath(where) && QDir::setCurrent(where));
         f.writeSettings(QStringLiteral("size=@Size(900 700)\ncenterview=1\n[alarm]\ntone=0\n"));
-        QFile::copy(f.dir.iniPath(), "mc422.ini");
+        QVERIFY(QFile::copy(f.dir.iniPath(), "mc422.ini"));
         {
             QFile layout("poslist.pon");
             QVERIFY(layout.open(QIODevice::WriteOnly));
