@@ -27,7 +27,7 @@ constexpr int RetireMs = 5000;
 } // namespace
 
 AlarmSound::AlarmSound(QObject *parent)
-    : QObject(parent)
+    : QObject(parent), file(format().bytesPerFrame())
 {
     watch.setInterval(CheckMs);
     connect(&watch, &QTimer::timeout, this, &AlarmSound::checkPlay);
@@ -59,7 +59,7 @@ void AlarmSound::play()
     if (output)
         return;
     file.setFileName(QLatin1String(SoundFileName));
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!file.openToPlay()) {
         qDebug("Audio file not found");
         return;
     }

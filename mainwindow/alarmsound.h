@@ -1,8 +1,9 @@
 #ifndef ALARMSOUND_H
 #define ALARMSOUND_H
 
+#include "mainwindow/soundfile.h"
+
 #include <QElapsedTimer>
-#include <QFile>
 #include <QObject>
 #include <QTimer>
 
@@ -43,7 +44,7 @@ private slots:
 
 private:
     QAudioSink *output = nullptr;
-    QFile file;
+    SoundFile file;
     QTimer watch;        // runs while a play is in progress
     QElapsedTimer clock; // since the start of the play
     qint64 fileUSecs = 0;

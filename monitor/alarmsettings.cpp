@@ -21,7 +21,11 @@ bool isEnabled(Kind kind)
 
 int tone()
 {
-    return alarmValue(ToneKey, int(ToneOnce)).toInt();
+    bool isNumber = false;
+    const int value = alarmValue(ToneKey, int(ToneOnce)).toInt(&isNumber);
+    // Any other value rings once, a word typed by hand included: a damaged
+    // setting must not silence the alarm.
+    return isNumber && value >= ToneOff && value <= ToneContinue ? value : int(ToneOnce);
 }
 
 bool linkAlarmEnabled()

@@ -16,7 +16,7 @@ inline constexpr char Group[] = "alarm";
 inline constexpr char ToneKey[] = "tone";
 
 bool isEnabled(Kind kind);
-int tone(); // default ToneOnce
+int tone(); // a Tone; ToneOnce when missing or not one of them
 bool linkAlarmEnabled();
 
 } // namespace AlarmSettings

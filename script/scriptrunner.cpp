@@ -19,6 +19,9 @@
 namespace {
 
 constexpr int ProgressMaximum = 100;
+// Characters of a directive shown while it runs. Laying out a label of a
+// megabyte takes the dialog half a minute, with the window frozen.
+constexpr int LabelLength = 100;
 
 } // namespace
 
@@ -129,8 +132,11 @@ void ScriptRunner::addMonitors(const QString &argument)
 
 void ScriptRunner::pressButton(const QString &directive, const QString &argument)
 {
-    if (progress)
-        progress->setLabelText(directive);
+    if (progress) {
+        progress->setLabelText(directive.size() <= LabelLength
+                                   ? directive
+                                   : directive.left(LabelLength - 1) + QChar(0x2026)); // ellipsis
+    }
     const std::optional<quint8> code = ScriptLine::key(argument);
     if (!code)
         return;

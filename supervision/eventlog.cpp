@@ -15,6 +15,15 @@ QString timeStamp()
     return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss"));
 }
 
+// "logpath" of the open group; the working directory when the key is missing
+// or empty. An empty path typed by hand would otherwise put the files at the
+// root of the file system.
+QString logDirectory(const QSettings &settings)
+{
+    const QString path = settings.value(QLatin1String(EventLog::PathKey)).toString();
+    return path.isEmpty() ? QDir::currentPath() : path;
+}
+
 } // namespace
 
 EventLog::~EventLog()
@@ -27,7 +36,7 @@ QString EventLog::directory()
 {
     QSettings settings = openSettings();
     settings.beginGroup(QLatin1String(Group));
-    return settings.value(QLatin1String(PathKey), QDir::currentPath()).toString();
+    return logDirectory(settings);
 }
 
 void EventLog::open()
@@ -74,7 +83,7 @@ void EventLog::write(const QString &text)
 
     QSettings settings = openSettings();
     settings.beginGroup(QLatin1String(Group));
-    const QString dir = settings.value(QLatin1String(PathKey), QDir::currentPath()).toString();
+    const QString dir = logDirectory(settings);
     int limit = settings.value(QLatin1String(SizeKey), DefaultSize).toInt();
     // A limit of 0 or less would rotate on every line, the opening line of
     // each new file included.

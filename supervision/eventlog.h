@@ -32,7 +32,7 @@ public:
     bool isOpen() const { return file.isOpen(); }
     QString fileName() const { return file.fileName(); }
 
-    // "logpath" with the working directory as default.
+    // "logpath"; the working directory when it is missing or empty.
     static QString directory();
 
 private:

@@ -189,6 +189,49 @@ private slots:
         QVERIFY(!QFile::exists(MIconView::positionFilePath()));
     }
 
+    // Far more entries than any layout has, places at the ends of the
+    // coordinate range, a directory in the file's place: restored in
+    // bounded time without a crash, and the view still paints and saves.
+    void oversizedOrAbsurdFile()
+    {
+        list({3, 7, 12});
+        const QList<QPoint> before = {QPoint(11, 12), QPoint(13, 14), QPoint(15, 16)};
+        place(before);
+        // 18 MB of entries for monitor 3: the last one counts.
+        constexpr int Entries = 2000000;
+        QByteArray big = be32(Entries) + QByteArray(9 * Entries, '\0');
+        for (int k = 0; k < Entries; ++k) {
+            big[4 + 9 * k] = 3;
+            qToBigEndian<qint32>(k == Entries - 1 ? 42 : k, big.data() + 5 + 9 * k);
+            qToBigEndian<qint32>(k == Entries - 1 ? 43 : -k, big.data() + 9 + 9 * k);
+        }
+        QVERIFY(writeFile(big));
+        QElapsedTimer timer;
+        timer.start();
+        view->restorePositions();
+        QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(positions(), QList<QPoint>({QPoint(42, 43), before.at(1), before.at(2)}));
+
+        constexpr qint32 Max = std::numeric_limits<qint32>::max();
+        constexpr qint32 Min = std::numeric_limits<qint32>::min();
+        const QByteArray far = be32(3) + entry(12, Max, Min) + entry(7, Min, Max) + entry(3, Max, Max);
+        QVERIFY(writeFile(far));
+        view->restorePositions();
+        QCOMPARE(positions(), QList<QPoint>({QPoint(Max, Max), QPoint(Min, Max), QPoint(Max, Min)}));
+        QVERIFY(!view->viewport()->grab().isNull());
+        view->scrollToBottom();
+        view->savePositions();
+        QCOMPARE(fileBytes(), far);
+
+        QVERIFY(QFile::remove(MIconView::positionFilePath()) && QDir().mkdir(MIconView::positionFilePath()));
+        place(before);
+        view->restorePositions();
+        QCOMPARE(positions(), before);
+        view->savePositions();
+        QVERIFY(QFileInfo(MIconView::positionFilePath()).isDir());
+        QVERIFY(QDir().rmdir(MIconView::positionFilePath()));
+    }
+
     // Restored while the table shows, the places outlive the layout the view
     // gets when it shows, and saving then writes the same file back.
     void restoredWhileHiddenSurvivesShowing()

@@ -81,15 +81,17 @@ public:
     }
     // Plays followed by a silence that ended them.
     qsizetype ended() { return plays().size() - (!heard.isEmpty() && ms(frames) - heard.last().second <= PlayGapMs); }
-    // Whether every play spans at least 95% of the sound in the file, played
-    // raw as the window does.
-    bool complete()
+    // The plays a file holds, played raw as the window does.
+    static QList<QPair<double, double>> playsIn(const QString &name)
     {
         Recording sound;
-        sound.file.setFileName(QStringLiteral("alarm.wav"));
-        if (!sound.file.open(QIODevice::ReadOnly))
-            return false;
-        const QList<QPair<double, double>> reference = sound.plays();
+        sound.file.setFileName(name);
+        return sound.file.open(QIODevice::ReadOnly) ? sound.plays() : QList<QPair<double, double>>();
+    }
+    // Whether every play spans at least 95% of the sound in the file.
+    bool complete()
+    {
+        const QList<QPair<double, double>> reference = playsIn(QStringLiteral("alarm.wav"));
         bool complete = reference.size() == 1;
         for (const auto &[first, last] : plays()) {
             complete = complete && last - first >= 0.95 * (reference.first().second - reference.first().first);
@@ -137,15 +139,16 @@ class TestAlarmSound : public QObject
     // The window in alarm tone mode `tone` (extra: more [alarm] keys) with
     // the sound file beside it and these monitors found; `alarm` is the first
     // monitor's alarm from the start.
-    static bool start(MainWindowFixture &f, int tone, const QList<quint8> &addresses, quint8 alarm = 0,
+    static bool start(MainWindowFixture &f, const QVariant &tone, const QList<quint8> &addresses, quint8 alarm = 0,
                       bool soundFile = true, const QString &extra = QString())
     {
         SimMonitorState first = SimMonitor::defaultState(addresses.first());
         first.alarm = alarm;
-        const QString wav = qEnvironmentVariable("KC_BIN_DIR") + QStringLiteral("/alarm.wav");
-        return f.bus.addMonitor(first) && (!soundFile || QFile::copy(wav, f.dir.filePath(QStringLiteral("alarm.wav"))))
-            && f.startWith(addresses, QStringLiteral("[alarm]\ntone=%1\n%2").arg(tone).arg(extra), BusTimeoutMs);
+        return f.bus.addMonitor(first) && (!soundFile || QFile::copy(goodSound(), f.dir.filePath("alarm.wav")))
+            && f.startWith(addresses, QStringLiteral("[alarm]\ntone=%1\n%2").arg(tone.toString(), extra),
+                           BusTimeoutMs);
     }
+    static QString goodSound() { return qEnvironmentVariable("KC_BIN_DIR") + QStringLiteral("/alarm.wav"); }
 
 private slots:
     void initTestCase()
@@ -235,6 +238,64 @@ private slots:
             QTest::qWait(linkLost ? 7000 : 1500); // proves an absence, past a repeat interval where one counts
             QCOMPARE(sound.plays().size(), 0);
         }
+    }
+
+    // A sound file that is empty, cut short, not a sound at all or not a
+    // file: it plays raw for as long as it lasts, or not at all, and the
+    // next play is not held up. A good file put in its place plays at the
+    // next status change. A tone setting that is no number means "once".
+    void badSoundFile_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // "dir": a directory of that name
+        QFile good(goodSound());
+        QVERIFY(good.open(QIODevice::ReadOnly));
+        const QByteArray sound = good.readAll();
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("header only") << sound.left(44);
+        QTest::newRow("cut off in mid-sample") << sound.left(sound.size() / 2 + 1);
+        // Text as samples is loud noise, 100 KB of it some 0.6 s.
+        QTest::newRow("not a sound") << QByteArray("not a sound file\n").repeated(6000);
+        QTest::newRow("a directory") << QByteArray("dir");
+    }
+    void badSoundFile()
+    {
+        QFETCH(QByteArray, bytes);
+        MainWindowFixture f;
+        const QString wav = f.dir.filePath("alarm.wav");
+        if (bytes == "dir") {
+            QVERIFY(QDir().mkdir(wav));
+            QTest::ignoreMessage(QtDebugMsg, "Audio file not found");
+        } else {
+            QFile file(wav);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        }
+        const QList<QPair<double, double>> held = Recording::playsIn(wav);
+        QVERIFY(held.size() <= 1);
+        // A header alone is a click too short to be told from silence.
+        const double holds = held.isEmpty() ? 0 : held.first().second - held.first().first;
+        Recording sound;
+        QVERIFY(sound.start());
+        QVERIFY(start(f, QStringLiteral("loud"), {5, 6}, 0, false));
+        QVERIFY(f.bus.setAlarm(5, 0x08));
+        QTRY_COMPARE(f.w("alarmLabel")->text(), "1 Alarming");
+        if (holds < 50) {
+            QTest::qWait(1500); // longer than the sound that is not there
+            QVERIFY(sound.plays().size() <= held.size());
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(sound.ended(), 1, 5000);
+            const double heard = sound.plays().first().second - sound.plays().first().first;
+            QVERIFY2(heard > 0.95 * holds && heard < holds + 100,
+                     qPrintable(QStringLiteral("heard %1 ms of %2 ms").arg(heard).arg(holds)));
+        }
+
+        const qsizetype before = sound.plays().size();
+        QVERIFY(bytes == "dir" ? QDir().rmdir(wav) : QFile::remove(wav));
+        QVERIFY(QFile::copy(goodSound(), wav));
+        QVERIFY(f.bus.setPower(6, false));
+        QTRY_COMPARE_WITH_TIMEOUT(sound.ended(), before + 1, 5000);
+        const double heard = sound.plays().last().second - sound.plays().last().first;
+        const QList<QPair<double, double>> reference = Recording::playsIn(wav);
+        QVERIFY2(heard > 0.95 * (reference.first().second - reference.first().first), qPrintable(QString::number(heard)));
     }
 
     void toneComesBackAfterSoundServerRestart()

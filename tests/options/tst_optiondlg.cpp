@@ -70,6 +70,11 @@ private slots:
             << QByteArray("; by hand\n[log]\nlogpath = /srv/old\nlogsize=2048\n\n"
                           "[alarm]\nire=true\nblue=false\ntone=0\n")
             << "/srv/old" << (DefaultChecks ^ 0b001010) << 0 << QString() << 0b000110 << "/srv/old";
+        // Any tone but the three rings once, and shows and stores as such;
+        // an empty path is no path.
+        QTest::newRow("unknown tone, empty path")
+            << QByteArray("[log]\nlogpath=\n[alarm]\ntone=7\n") << QString() << DefaultChecks << 1 << QString()
+            << 0 << QString();
         QTest::newRow("every value turned round, continue, typed path")
             << QByteArray("[log]\nlogpath=/srv/kc-logs\n[alarm]\nnosignal=true\nblue=false\n"
                           "black=false\nire=true\nrgb=true\nmute=false\ntone=2\nlink=false\n")

@@ -145,6 +145,30 @@ private slots:
         for (const char *bad : {"Button [MENU]", "x@Button [MENU]"})
             row(bad, "@Monitor [3]\n@Button [MENU]\n" + QByteArray(bad) + "\n@Button [DOWN]\n@Idle [2000]\n", {},
                 "83d00090", ScriptRunner::SyntaxError);
+
+        // Files that are no proper scripts: none hangs the window, and junk
+        // is a syntax error like any other line that is no directive.
+        const QByteArray nul(1, '\0');
+        row("empty file", "", {3}, "");
+        row("one line, no line end", "@Button [MENU]", {3}, "83d00090");
+        row("NUL in a directive: not enclosed, ignored",
+            "@Monitor [3]\n@Button [MENU]" + nul + "\n@Button [UP" + nul + "]\n@Button [DOWN]\n", {}, "83d00092");
+        row("a line of NUL bytes", "@Monitor [3]\n@Button [MENU]\n" + nul.repeated(3) + "\n@Button [DOWN]\n", {},
+            "83d00090", ScriptRunner::SyntaxError);
+        QByteArray junk(4096, '\0');
+        QRandomGenerator random(10);
+        for (char &byte : junk)
+            byte = char(random.bounded(256));
+        row("binary junk", "@Monitor [3]\n@Button [MENU]\n\x01" + junk + "\n@Button [DOWN]\n", {}, "83d00090",
+            ScriptRunner::SyntaxError);
+        // As an editor saves "Unicode" text: the byte order mark tells.
+        const QString utf16 = QStringLiteral("\uFEFF@Monitor [3]\r\n@Button [MENU]\r\n@Button [DOWN]");
+        row("UTF-16 with byte order mark",
+            QByteArray(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2), {}, "83d00090 83d00092");
+        const QByteArray mega(1 << 20, ' ');
+        row("1 MB lines: a comment, a press, a bad line",
+            "@Monitor [3]\n#" + mega + "\n@Button [" + mega + "MENU" + mega + "]\n" + mega + "x\n@Button [UP]\n",
+            {}, "83d00090", ScriptRunner::SyntaxError);
     }
 
     void directives()
@@ -238,9 +262,17 @@ private slots:
         QCOMPARE(boxes, QStringList());
     }
 
+    void openFailure_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("missing") << "no-such-script.txt";
+        QTest::newRow("a directory") << "scripts";
+    }
     void openFailure()
     {
-        const QString path = f.dir.filePath("no-such-script.txt");
+        QFETCH(QString, name);
+        const QString path = f.dir.filePath(name);
+        QVERIFY(name != "scripts" || QDir().mkpath(path));
         QCOMPARE(run({}, {3}, path), ScriptRunner::OpenFailed);
         QCOMPARE(boxes, QStringList({QStringLiteral("|Open file %1 failed|warning|after").arg(path)}));
         QVERIFY(!progressDialog(false));

@@ -38,6 +38,11 @@ bool MainWindowFixture::startWith(const QList<quint8> &addresses, const QString 
     }
     writeSettings(extra, timeoutMs);
     open();
+    return search(addresses);
+}
+
+bool MainWindowFixture::search(const QList<quint8> &addresses)
+{
     // Searches through the controller and cancels past the last address.
     MController *c = controller();
     const int lastAddress = addresses.last();

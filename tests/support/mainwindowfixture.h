@@ -34,6 +34,9 @@ public:
     // simulator's default state), the settings, the window, and a search
     // that found them all and read them out.
     bool startWith(const QList<quint8> &addresses, const QString &extra = QString(), int timeoutMs = 10);
+    // The search of startWith() alone, in the window that is open: these
+    // monitors found and read out.
+    bool search(const QList<quint8> &addresses);
 
     template<typename T = QLabel> T *w(const char *name) const { return child<T>(window.get(), name); }
     QAction *action(const char *name) const { return w<QAction>(name); }
