@@ -33,7 +33,7 @@ esac
 
 # The suites that run the worker thread against the main thread; only they
 # are built and run under ThreadSanitizer.
-threaded="tst_transport tst_supervision tst_linksupervision tst_mainwindow"
+threaded="tst_transport tst_supervision tst_linksupervision tst_faultmatrix tst_mainwindow"
 
 CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE= \
     -DCMAKE_C_FLAGS="$flags -O1 -g -fno-omit-frame-pointer" \

@@ -1,8 +1,8 @@
 // The supervisor end to end on a simulated bus: searches, follow-up queries,
-// alarms, zombies, removal, and what the event log says about them.
+// alarms, removal, and what the event log says about them. How each bus
+// fault is handled is the fault matrix's subject.
 #include "tests/support/supervisionfixture.h"
 
-#include "protocol/querycmd.h"
 #include "protocol/updatecmd.h"
 #include "transport/rsthread.h"
 
@@ -179,60 +179,6 @@ private slots:
         QCOMPARE(f.newMessages(), QStringList({"[ALARM]: STATE(ALARM<[RGB ALARM]>) - SN(KV0005) - ADDRESS(5)",
                                                "[TIMECODE](10:20:30:04) - SN(KV0005) - ADDRESS(5)"}));
         QCOMPARE(f.controller->monitorAt(0)->timeCode, QStringLiteral("10:20:30:04"));
-
-        // An invalid alarm byte resets the stored byte without a word, as a
-        // report of an unchanged byte would leave it.
-        f.mark();
-        QVERIFY(f.bus.setFault(5, SimFault(SimFault::BadAlarm, 0x05)));
-        QVERIFY(f.bus.setAlarm(5, 0x10));
-        QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(0)->alarm, 0, 5000);
-        QCOMPARE(f.newMessages(), QStringList());
-    }
-
-    void zombieAndFailedQueries()
-    {
-        SupervisionFixture f;
-        // Paced like a real line: unpaced, dozens of polls would report the
-        // update flag before its first query is queued. A generous time-out
-        // keeps 6, which holds the bus alive, from failing on a busy machine.
-        f.bus.setBaud(9600);
-        QVERIFY(f.startWith({5, 6}, 150));
-
-        // A monitor that falls silent: one error and one zombie line, one change.
-        QSignalSpy changed(f.controller.get(), &MController::monitorChanged);
-        f.mark();
-        QVERIFY(f.bus.setFault(5, SimFault(SimFault::Silence)));
-        QVERIFY(f.waitForMessage(QStringLiteral("[MONITOR]: ZOMBIE - SN(KV0005) - ADDRESS(5)")));
-        QCOMPARE(f.newMessages(), QStringList({"[ERROR]: CMD(ECHO) - MSG(READ_ERROR) - ADDR(5)",
-                                               "[MONITOR]: ZOMBIE - SN(KV0005) - ADDRESS(5)"}));
-        QCOMPARE(changed.size(), 1);
-        QCOMPARE(qvariant_cast<CMonitor>(changed.at(0).at(0)).state, quint32(CMonitor::StateZombie));
-
-        // Further failed polls and queries stay silent; the zombie keeps its place.
-        f.mark();
-        f.controller->transactionThread()->enqueue(new QueryCmd(0x0C, 6, 5));
-        f.bus.clearTrace();
-        QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 5).contains(QStringLiteral("85 90 0c 06")), 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 5).size() >= 3, 5000);
-        QCOMPARE(f.newMessages(), QStringList());
-        QCOMPARE(changed.size(), 1);
-        QCOMPARE(f.controller->monitorCount(), 2);
-
-        // It answers polls again but no queries: it is read out afresh, each
-        // failed query leaves an error line, and the items stay pending.
-        QVERIFY(f.bus.setVersion(5, QStringLiteral("V3.0")));
-        QVERIFY(f.bus.setFault(5, SimFault(SimFault::NoQueries)));
-        const QString failed = QStringLiteral("[ERROR]: CMD(QUERY) - MSG(READ_ERROR) - ADDR(5)");
-        QVERIFY(f.waitForMessage(failed));
-        QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(0)->state, quint32(CMonitor::StatePower), 5000);
-        QCOMPARE(f.newMessages().filter(failed).size(), f.newMessages().size());
-        QCOMPARE(f.controller->monitorAt(0)->pendingQueries, quint32(CMonitor::AllQueries));
-
-        // The next update report asks for every pending item again.
-        QVERIFY(f.bus.setFault(5, SimFault(SimFault::None)));
-        QVERIFY(f.bus.setInputMode(5, 7, 3));
-        QTRY_COMPARE_WITH_TIMEOUT(f.controller->monitorAt(0)->pendingQueries, 0u, 5000);
-        QCOMPARE(f.controller->monitorAt(0)->version, QStringLiteral("V3.0"));
     }
 };
 
