@@ -85,6 +85,7 @@ void SimLine::start(int fd)
         m_txWire.reset();
         m_rx.clear();
         m_tx.clear();
+        m_pacing.reset();
         m_stopWorker = false;
     }
     m_worker = std::thread(&SimLine::run, this, fd);
@@ -241,6 +242,14 @@ QString SimLine::formatTraceEntry(const SimTraceEntry &entry, Clock::time_point 
     return line;
 }
 
+QString SimLine::takePacingReport()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const QString report = m_pacing.report(m_txWire.baud());
+    m_pacing.reset();
+    return report;
+}
+
 SimLine::Clock::time_point SimLine::origin() const
 {
     return m_origin;
@@ -342,6 +351,7 @@ void SimLine::deliverDue(Clock::time_point now)
     while (!m_rx.empty() && m_rx.front().first <= now) {
         const auto [at, byte] = m_rx.front();
         m_rx.pop_front();
+        m_pacing.addHandover(at, now);
         last = at;
         const bool wasInFrame = m_framer.inFrame();
         const std::optional<SimFramer::Frame> frame = m_framer.push(byte, at);
@@ -437,10 +447,18 @@ void SimLine::writeDue(int fd, Clock::time_point now)
     const Clock::time_point at = Clock::now();
     for (size_t i = 0; i < count; ++i) {
         const Pending &p = m_tx.front();
-        if (p.first)
+        m_pacing.addHandover(p.due, at);
+        if (p.first) {
             p.entry->start = at;
+            m_replyFirstDue = p.due;
+            m_replyFirstDone = at;
+        }
         if (p.last) {
             p.entry->end = at;
+            // Only replies sent back to back say how fast the line runs.
+            const auto bytes = p.entry->bytes.size();
+            if (p.due - m_replyFirstDue == (bytes - 1) * m_txWire.byteTime())
+                m_pacing.addReply(int(bytes), at - m_replyFirstDone);
             ++m_replies;
             addTrace(*p.entry);
         }

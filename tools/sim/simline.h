@@ -3,6 +3,7 @@
 
 #include "tools/sim/simframer.h"
 #include "tools/sim/simmonitor.h"
+#include "tools/sim/simpacing.h"
 #include "tools/sim/simtraceentry.h"
 #include "tools/sim/simwire.h"
 
@@ -69,6 +70,10 @@ public:
     bool waitForRequests(int count, int timeoutMs) const;
     bool waitForIdle(int timeoutMs) const;
 
+    // How closely the line kept its deadlines since the last call (or the
+    // start); starts the next measurement.
+    QString takePacingReport();
+
     static QString formatTraceEntry(const SimTraceEntry &entry, Clock::time_point origin);
     Clock::time_point origin() const;
 
@@ -126,6 +131,9 @@ private:
     int m_turnaroundMs = 0;
     int m_requests = 0;
     int m_replies = 0;
+    SimPacing m_pacing;
+    Clock::time_point m_replyFirstDue; // of the reply being written
+    Clock::time_point m_replyFirstDone;
     const Clock::time_point m_origin;
 };
 

@@ -1,0 +1,40 @@
+#ifndef SIMPACING_H
+#define SIMPACING_H
+
+#include <QString>
+
+#include <array>
+#include <chrono>
+
+// How closely the line keeps its own deadlines: for every byte handed over
+// (a request byte to the monitors, a reply byte to the controller) how late
+// it went against the moment the wire time gave it, and how fast the bytes
+// of each reply followed one another compared with the set speed.
+class SimPacing
+{
+public:
+    using Clock = std::chrono::steady_clock;
+
+    void reset();
+    void addHandover(Clock::time_point due, Clock::time_point done);
+    // One reply of `bytes` bytes sent back to back, its first and last byte
+    // `actual` apart.
+    void addReply(int bytes, Clock::duration actual);
+
+    // One line: "pacing baud=N handovers=N late_us median=N p99=N max=N
+    // reply_bytes_per_s=N of N (P%)".
+    QString report(int baud) const;
+
+private:
+    static constexpr int Buckets = 10000; // whole microseconds; the last one holds the rest
+
+    double percentileUs(double p) const;
+
+    std::array<quint32, Buckets> m_lateUs{};
+    quint64 m_handovers = 0;
+    Clock::duration m_maxLate{0};
+    qint64 m_replyGaps = 0; // byte-to-byte steps within replies
+    Clock::duration m_actual{0};
+};
+
+#endif // SIMPACING_H
