@@ -77,6 +77,10 @@ int main(int argc, char **argv)
     QCommandLineOption simOption(QStringLiteral("sim"),
                                  QStringLiteral("The simulator (default: kelvaro-sim next to this program)."),
                                  QStringLiteral("path"));
+    QCommandLineOption linesOption(QStringLiteral("lines"),
+                                   QStringLiteral("Line speeds to measure, 0 for unpaced (default 0,9600,115200)."),
+                                   QStringLiteral("list"), QStringLiteral("0,9600,115200"));
+    parser.addOption(linesOption);
     parser.addOption(durationOption);
     parser.addOption(runsOption);
     parser.addOption(simOption);
@@ -84,6 +88,16 @@ int main(int argc, char **argv)
 
     const int durationMs = qBound(200, parser.value(durationOption).toInt(), 60000);
     const int runs = qBound(1, parser.value(runsOption).toInt(), 15);
+    QList<int> lines;
+    for (const QString &word : parser.value(linesOption).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const int baud = word.toInt(&ok);
+        if (!ok || baud < 0) {
+            std::fprintf(stderr, "kc-bench-transport: bad line speed '%s'\n", qPrintable(word));
+            return 1;
+        }
+        lines << baud;
+    }
     QString simPath = parser.value(simOption);
     if (simPath.isEmpty())
         simPath = QCoreApplication::applicationDirPath() + QStringLiteral("/kelvaro-sim");
@@ -126,7 +140,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "kc-bench-transport: the monitors did not settle\n");
         return 1;
     }
-    for (int baud : {0, 9600, 115200}) {
+    for (int baud : std::as_const(lines)) {
         if (!sim.command(QStringLiteral("baud %1").arg(baud))) {
             std::fprintf(stderr, "kc-bench-transport: the simulator took no command\n");
             return 1;
@@ -172,8 +186,8 @@ int main(int argc, char **argv)
     sim.stop();
     std::printf("\nWire limit: 240 polls/s at 9600 baud, 2880 polls/s at 115200 baud.\n"
                 "The simulator's own pacing over all runs of each line: how late it handed over\n"
-                "each byte against its wire-time deadline (us), and the rate of back-to-back reply\n"
-                "bytes against the set speed:\n");
+                "each reply byte against its wire-time deadline (us), and the rate of back-to-back\n"
+                "reply bytes against the set speed:\n");
     for (const QString &line : std::as_const(pacing))
         std::printf("  %s\n", qPrintable(line));
     return allOk ? 0 : 2;

@@ -276,7 +276,7 @@ void SimLine::run(int fd)
         const Clock::time_point now = Clock::now();
         deliverDue(now);
         writeDue(fd, now);
-        const std::optional<Clock::time_point> next = nextDeadline();
+        const Wait wait = nextWait(now);
         if (m_tx.empty() && m_rx.empty())
             m_changed.notify_all();
         QStringList lines;
@@ -284,7 +284,7 @@ void SimLine::run(int fd)
         lock.unlock();
 
         m_output(lines);
-        const bool readable = waitForInput(fd, next);
+        const bool readable = waitForInput(fd, wait);
         lock.lock();
         if (readable && !receive(fd)) {
             lock.unlock();
@@ -294,28 +294,50 @@ void SimLine::run(int fd)
     }
 }
 
-std::optional<SimLine::Clock::time_point> SimLine::nextDeadline() const
+SimLine::Wait SimLine::nextWait(Clock::time_point now) const
 {
-    std::optional<Clock::time_point> next;
+    Wait wait;
+    const bool paced = m_txWire.baud() > 0;
+    // Request bytes are delivered when the thread wakes: the reply is timed
+    // from their due moments, so the wake-up's lateness does not count.
     if (!m_rx.empty())
-        next = m_rx.front().first;
-    if (!m_tx.empty())
-        next = next ? std::min(*next, m_tx.front().due) : m_tx.front().due;
-    return next;
+        wait.sleepUntil = m_rx.front().first;
+    if (!m_tx.empty()) {
+        const Clock::time_point due = m_tx.front().due;
+        const Clock::time_point spinFrom = paced ? due - SpinMargin : due;
+        if (!wait.sleepUntil || spinFrom <= *wait.sleepUntil) {
+            wait.sleepUntil = spinFrom;
+            wait.spinUntil = due;
+        }
+    } else if (m_rx.empty() && paced && now < m_lastWrite + IdleSpin) {
+        wait.sleepUntil = now;
+        wait.spinUntil = m_lastWrite + IdleSpin;
+        wait.sleepAfterSpin = true;
+    }
+    return wait;
 }
 
-bool SimLine::waitForInput(int fd, std::optional<Clock::time_point> next)
+bool SimLine::waitForInput(int fd, const Wait &wait)
 {
     pollfd fds[2] = {{fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
-    timespec timeout{};
-    timespec *timeoutPtr = nullptr;
-    if (next) {
-        const nanoseconds left = std::max(nanoseconds(0), duration_cast<nanoseconds>(*next - Clock::now()));
-        timeout.tv_sec = time_t(left.count() / 1'000'000'000);
-        timeout.tv_nsec = long(left.count() % 1'000'000'000);
-        timeoutPtr = &timeout;
-    }
-    const int ready = ppoll(fds, 2, timeoutPtr, nullptr);
+    auto pollFor = [&](std::optional<nanoseconds> left) {
+        timespec timeout{};
+        if (left) {
+            timeout.tv_sec = time_t(left->count() / 1'000'000'000);
+            timeout.tv_nsec = long(left->count() % 1'000'000'000);
+        }
+        fds[0].revents = fds[1].revents = 0;
+        return ppoll(fds, 2, left ? &timeout : nullptr, nullptr);
+    };
+    std::optional<nanoseconds> left;
+    if (wait.sleepUntil)
+        left = std::max(nanoseconds(0), duration_cast<nanoseconds>(*wait.sleepUntil - Clock::now()));
+    int ready = pollFor(left);
+    // The last stretch: look again and again without sleeping.
+    while (ready == 0 && wait.sleepUntil && Clock::now() < wait.spinUntil)
+        ready = pollFor(nanoseconds(0));
+    if (ready == 0 && wait.sleepAfterSpin)
+        ready = pollFor(std::nullopt);
     if (ready > 0 && (fds[1].revents & POLLIN)) {
         quint64 count = 0;
         [[maybe_unused]] const ssize_t n = ::read(m_wakeFd, &count, sizeof count);
@@ -351,7 +373,6 @@ void SimLine::deliverDue(Clock::time_point now)
     while (!m_rx.empty() && m_rx.front().first <= now) {
         const auto [at, byte] = m_rx.front();
         m_rx.pop_front();
-        m_pacing.addHandover(at, now);
         last = at;
         const bool wasInFrame = m_framer.inFrame();
         const std::optional<SimFramer::Frame> frame = m_framer.push(byte, at);
@@ -445,6 +466,7 @@ void SimLine::writeDue(int fd, Clock::time_point now)
     // not fit are lost, the thread never blocks.
     [[maybe_unused]] const ssize_t written = ::write(fd, out.constData(), size_t(out.size()));
     const Clock::time_point at = Clock::now();
+    m_lastWrite = at;
     for (size_t i = 0; i < count; ++i) {
         const Pending &p = m_tx.front();
         m_pacing.addHandover(p.due, at);

@@ -6,10 +6,12 @@
 #include <array>
 #include <chrono>
 
-// How closely the line keeps its own deadlines: for every byte handed over
-// (a request byte to the monitors, a reply byte to the controller) how late
-// it went against the moment the wire time gave it, and how fast the bytes
-// of each reply followed one another compared with the set speed.
+// How closely the line keeps its own deadlines where the controller sees
+// them: for every reply byte how late it was handed over against the moment
+// the wire time gave it, and how fast the bytes of each reply followed one
+// another compared with the set speed. (Request bytes are timed from their
+// due moments whenever the thread gets to them, so their lateness does not
+// reach the wire.)
 class SimPacing
 {
 public:
