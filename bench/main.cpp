@@ -186,8 +186,9 @@ int main(int argc, char **argv)
     sim.stop();
     std::printf("\nWire limit: 240 polls/s at 9600 baud, 2880 polls/s at 115200 baud.\n"
                 "The simulator's own pacing over all runs of each line: how late it handed over\n"
-                "each reply byte against its wire-time deadline (us), and the rate of back-to-back\n"
-                "reply bytes against the set speed:\n");
+                "each reply byte against its wire-time deadline (us), the rate of back-to-back\n"
+                "reply bytes against the set speed (every stall of its thread counts), and the gap\n"
+                "between the bytes of a reply against the byte time (us):\n");
     for (const QString &line : std::as_const(pacing))
         std::printf("  %s\n", qPrintable(line));
     return allOk ? 0 : 2;

@@ -276,7 +276,7 @@ void SimLine::run(int fd)
         const Clock::time_point now = Clock::now();
         deliverDue(now);
         writeDue(fd, now);
-        const Wait wait = nextWait(now);
+        const Wait wait = nextWait();
         if (m_tx.empty() && m_rx.empty())
             m_changed.notify_all();
         QStringList lines;
@@ -294,25 +294,19 @@ void SimLine::run(int fd)
     }
 }
 
-SimLine::Wait SimLine::nextWait(Clock::time_point now) const
+SimLine::Wait SimLine::nextWait() const
 {
     Wait wait;
-    const bool paced = m_txWire.baud() > 0;
     // Request bytes are delivered when the thread wakes: the reply is timed
     // from their due moments, so the wake-up's lateness does not count.
     if (!m_rx.empty())
         wait.sleepUntil = m_rx.front().first;
     if (!m_tx.empty()) {
         const Clock::time_point due = m_tx.front().due;
-        const Clock::time_point spinFrom = paced ? due - SpinMargin : due;
-        if (!wait.sleepUntil || spinFrom <= *wait.sleepUntil) {
-            wait.sleepUntil = spinFrom;
-            wait.spinUntil = due;
+        if (!wait.sleepUntil || due <= *wait.sleepUntil) {
+            wait.sleepUntil = due;
+            wait.spinUntil = m_txWire.baud() > 0 ? due : Clock::time_point();
         }
-    } else if (m_rx.empty() && paced && now < m_lastWrite + IdleSpin) {
-        wait.sleepUntil = now;
-        wait.spinUntil = m_lastWrite + IdleSpin;
-        wait.sleepAfterSpin = true;
     }
     return wait;
 }
@@ -329,15 +323,22 @@ bool SimLine::waitForInput(int fd, const Wait &wait)
         fds[0].revents = fds[1].revents = 0;
         return ppoll(fds, 2, left ? &timeout : nullptr, nullptr);
     };
+    const bool spin = wait.sleepUntil && wait.spinUntil == *wait.sleepUntil;
     std::optional<nanoseconds> left;
-    if (wait.sleepUntil)
-        left = std::max(nanoseconds(0), duration_cast<nanoseconds>(*wait.sleepUntil - Clock::now()));
+    Clock::time_point wakeAt;
+    if (wait.sleepUntil) {
+        wakeAt = spin ? *wait.sleepUntil - m_wakeLateness : *wait.sleepUntil;
+        left = std::max(nanoseconds(0), duration_cast<nanoseconds>(wakeAt - Clock::now()));
+    }
     int ready = pollFor(left);
-    // The last stretch: look again and again without sleeping.
-    while (ready == 0 && wait.sleepUntil && Clock::now() < wait.spinUntil)
-        ready = pollFor(nanoseconds(0));
-    if (ready == 0 && wait.sleepAfterSpin)
-        ready = pollFor(std::nullopt);
+    if (ready == 0 && spin) {
+        // Slept the whole time: learn how late this thread wakes.
+        const nanoseconds late = std::clamp(duration_cast<nanoseconds>(Clock::now() - wakeAt), nanoseconds(0),
+                                            duration_cast<nanoseconds>(MaxWakeAdvance));
+        m_wakeLateness += (late - m_wakeLateness) / 8;
+        while (ready == 0 && Clock::now() < wait.spinUntil)
+            ready = pollFor(nanoseconds(0));
+    }
     if (ready > 0 && (fds[1].revents & POLLIN)) {
         quint64 count = 0;
         [[maybe_unused]] const ssize_t n = ::read(m_wakeFd, &count, sizeof count);
@@ -466,7 +467,6 @@ void SimLine::writeDue(int fd, Clock::time_point now)
     // not fit are lost, the thread never blocks.
     [[maybe_unused]] const ssize_t written = ::write(fd, out.constData(), size_t(out.size()));
     const Clock::time_point at = Clock::now();
-    m_lastWrite = at;
     for (size_t i = 0; i < count; ++i) {
         const Pending &p = m_tx.front();
         m_pacing.addHandover(p.due, at);

@@ -87,12 +87,12 @@ public:
     static constexpr int MaxTraceEntries = 100000;
     // A sleeping thread wakes some tens of microseconds after its time,
     // more on a busy or virtual machine; at 115200 baud a byte lasts 87 us.
-    // On a paced line the thread therefore stops sleeping this long before a
-    // reply byte is due and polls until then, and after a reply it polls
-    // for the next request this long before it sleeps, so that the request
-    // starts on the wire when it is written, not when the thread wakes.
-    static constexpr std::chrono::microseconds SpinMargin{50};
-    static constexpr std::chrono::microseconds IdleSpin{150};
+    // Before a reply byte the thread therefore asks to wake that much early
+    // (as late as its recent wake-ups were, at most this much) and polls
+    // without sleeping for the rest. Polling longer would cost more than it
+    // gains on a loaded machine: a thread that keeps running loses its
+    // place to those that slept.
+    static constexpr std::chrono::microseconds MaxWakeAdvance{100};
 
 private:
     // One byte waiting for its moment on the line.
@@ -110,14 +110,13 @@ private:
     // When the thread must look at the line next, and how.
     struct Wait {
         std::optional<Clock::time_point> sleepUntil; // none: until input or a wake-up
-        Clock::time_point spinUntil; // then polling without sleeping until here
-        bool sleepAfterSpin = false; // the line is idle: then sleep until input
+        Clock::time_point spinUntil; // a reply byte's moment: polling, not sleeping, just before it
     };
     // Waits as `wait` says until fd has bytes or the thread is woken. True
     // when fd can be read. Called without the mutex.
     bool waitForInput(int fd, const Wait &wait);
     bool receive(int fd); // false when the descriptor failed
-    Wait nextWait(Clock::time_point now) const;
+    Wait nextWait() const;
     void deliverDue(Clock::time_point now);
     void writeDue(int fd, Clock::time_point now);
     void handleFrame(const SimFramer::Frame &frame);
@@ -148,7 +147,7 @@ private:
     SimPacing m_pacing;
     Clock::time_point m_replyFirstDue; // of the reply being written
     Clock::time_point m_replyFirstDone;
-    Clock::time_point m_lastWrite; // when the last reply byte went out
+    std::chrono::nanoseconds m_wakeLateness{0}; // the thread's own, averaged; the thread only
     const Clock::time_point m_origin;
 };
 

@@ -24,15 +24,19 @@ public:
     void addReply(int bytes, Clock::duration actual);
 
     // One line: "pacing baud=N handovers=N late_us median=N p99=N max=N
-    // reply_bytes_per_s=N of N (P%)".
+    // reply_bytes_per_s=N of N (P%) byte_gap_us median=N p90=N of W". The
+    // rate counts every stall of the thread; the median gap between the
+    // bytes of a reply shows the pacing itself.
     QString report(int baud) const;
 
 private:
     static constexpr int Buckets = 10000; // whole microseconds; the last one holds the rest
 
-    double percentileUs(double p) const;
+    static double percentileUs(const std::array<quint32, Buckets> &histogram, quint64 total, double p);
 
     std::array<quint32, Buckets> m_lateUs{};
+    std::array<quint32, Buckets> m_gapUs{}; // mean gap of each reply
+    quint64 m_replies = 0;
     quint64 m_handovers = 0;
     Clock::duration m_maxLate{0};
     qint64 m_replyGaps = 0; // byte-to-byte steps within replies

@@ -225,7 +225,7 @@ void TestSimLine::story_data()
     // measurement.
     QTest::newRow("pacing report") << QStringList{"! add 5", "! baud 115200", "85 80 = 85 07", "85 80 = 85 07",
         "! pacing", "~ pacing baud=115200 handovers=4 late_us median=", "! pacing", "~ pacing baud=115200 handovers=0",
-        "85 80 = 85 07", "! pacing", "~ reply_bytes_per_s=", "! pacing pacing => too many arguments"};
+        "85 80 = 85 07", "! pacing", "~ byte_gap_us median=", "! pacing pacing => too many arguments"};
     QTest::newRow("help, and quit with no handler") << QStringList{"! help", "~ silence all|none", "! quit", "! status", "~ bus (stopped)"};
 }
 
