@@ -57,6 +57,7 @@ bool BareLoop::run(const QString &device, const QList<quint8> &addresses, int du
     *result = BenchResult();
     result->cycleMs.reserve(400000);
     const double cpuStart = BenchResult::cpuNow();
+    const double loopCpuStart = BenchResult::threadCpuNow();
     const Clock::time_point start = Clock::now();
     const Clock::time_point end = start + std::chrono::milliseconds(durationMs);
     Clock::time_point last = start;
@@ -74,6 +75,7 @@ bool BareLoop::run(const QString &device, const QList<quint8> &addresses, int du
     }
     result->seconds = std::chrono::duration<double>(last - start).count();
     result->cpuSeconds = BenchResult::cpuNow() - cpuStart;
+    result->loopCpuSeconds = BenchResult::threadCpuNow() - loopCpuStart;
     ::close(fd);
     return true;
 }

@@ -19,6 +19,20 @@ double BenchResult::cpuShare() const
     return seconds > 0 ? cpuSeconds / seconds : 0;
 }
 
+double BenchResult::loopUsPerExchange() const
+{
+    if (m_loopUs >= 0)
+        return m_loopUs;
+    return exchanges > 0 ? 1e6 * loopCpuSeconds / exchanges : 0;
+}
+
+double BenchResult::receiverUsPerExchange() const
+{
+    if (m_receiverUs >= 0)
+        return m_receiverUs;
+    return exchanges > 0 ? 1e6 * receiverCpuSeconds / exchanges : 0;
+}
+
 double BenchResult::medianMs() const
 {
     return m_medianMs >= 0 ? m_medianMs : median(cycleMs);
@@ -31,10 +45,12 @@ double BenchResult::p99Ms() const
 
 BenchResult BenchResult::medianOf(const QList<BenchResult> &runs)
 {
-    QList<double> rate, cpu, med, p99, count, failed;
+    QList<double> rate, cpu, loopUs, receiverUs, med, p99, count, failed;
     for (const BenchResult &r : runs) {
         rate << r.exchangesPerSecond();
         cpu << r.cpuShare();
+        loopUs << r.loopUsPerExchange();
+        receiverUs << r.receiverUsPerExchange();
         med << r.medianMs();
         p99 << r.p99Ms();
         count << r.exchanges;
@@ -43,6 +59,8 @@ BenchResult BenchResult::medianOf(const QList<BenchResult> &runs)
     BenchResult m;
     m.m_rate = median(rate);
     m.m_cpu = median(cpu);
+    m.m_loopUs = median(loopUs);
+    m.m_receiverUs = median(receiverUs);
     m.m_medianMs = median(med);
     m.m_p99Ms = median(p99);
     m.exchanges = int(median(count));
@@ -73,4 +91,17 @@ double BenchResult::cpuNow()
     getrusage(RUSAGE_SELF, &u);
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
         + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+double BenchResult::threadCpuNow()
+{
+    return threadCpuNow(CLOCK_THREAD_CPUTIME_ID);
+}
+
+double BenchResult::threadCpuNow(clockid_t clock)
+{
+    timespec t{};
+    if (clock_gettime(clock, &t) != 0)
+        return 0;
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }

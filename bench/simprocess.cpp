@@ -39,6 +39,22 @@ bool SimProcess::command(const QString &line)
     return true;
 }
 
+QString SimProcess::query(const QString &line, const QString &prefix)
+{
+    const QByteArray bytes = (line + QLatin1Char('\n')).toUtf8();
+    if (m_process.write(bytes) != bytes.size() || !m_process.waitForBytesWritten(2000))
+        return {};
+    for (;;) {
+        while (m_process.canReadLine()) {
+            const QString answer = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+            if (answer.startsWith(prefix))
+                return answer;
+        }
+        if (!m_process.waitForReadyRead(3000))
+            return {};
+    }
+}
+
 void SimProcess::stop()
 {
     if (m_process.state() == QProcess::NotRunning)

@@ -17,6 +17,9 @@ public:
     // Starts an empty bus paced at `baud` (0: no pacing); false with a reason.
     bool start(const QString &program, int baud, QString *error);
     bool command(const QString &line);
+    // Sends a line and returns the first line of output that starts with
+    // `prefix`; empty when none came within a few seconds.
+    QString query(const QString &line, const QString &prefix);
     void stop();
     QString devicePath() const { return m_device; }
 

@@ -74,8 +74,11 @@ bool Exchange::fail(RSCmd *cmd, int status, const QByteArray &frame)
 bool Exchange::sendFrame(const QByteArray &frame)
 {
     const Clock::time_point deadline = Clock::now() + milliseconds(totalTimeout);
-    // The error is sticky; only this exchange's own may end it.
-    port->clearError();
+    // The error is sticky; only this exchange's own may end it. Cleared
+    // only when set: clearing builds the translated "no error" text anew,
+    // a lookup in every installed translator, on every exchange.
+    if (port->error() != QSerialPort::NoError)
+        port->clearError();
     // Leftovers of an earlier exchange must not pass for this reply.
     if (hasLeftovers())
         port->clear();

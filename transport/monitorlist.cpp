@@ -49,12 +49,11 @@ bool MonitorList::wasRemoved(quint8 address) const
 
 CMonitor *MonitorList::find(quint8 address) const
 {
+    // Asked for every finished exchange; the list is sorted by address.
     std::lock_guard<std::recursive_mutex> guard(mutex);
-    for (CMonitor *m : monitors) {
-        if (m->address == address)
-            return m;
-    }
-    return nullptr;
+    const auto it = std::lower_bound(monitors.cbegin(), monitors.cend(), address,
+                                     [](const CMonitor *m, quint8 a) { return m->address < a; });
+    return it != monitors.cend() && (*it)->address == address ? *it : nullptr;
 }
 
 int MonitorList::add(CMonitor *monitor)

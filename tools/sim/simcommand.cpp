@@ -376,7 +376,7 @@ std::optional<SimCommand> SimCommand::parse(const QString &line, QString *error)
         {QStringLiteral("wait"), Wait},       {QStringLiteral("status"), Status},
         {QStringLiteral("trace"), Trace},     {QStringLiteral("baud"), Baud},
         {QStringLiteral("turnaround"), Turnaround}, {QStringLiteral("help"), Help},
-        {QStringLiteral("quit"), Quit},
+        {QStringLiteral("quit"), Quit},       {QStringLiteral("pacing"), Pacing},
     };
     const QString verbWord = words.first().toLower();
     const auto verb = verbs.constFind(verbWord);
@@ -469,6 +469,7 @@ std::optional<SimCommand> SimCommand::parse(const QString &line, QString *error)
         break;
     }
     case Vanish:
+    case Pacing:
     case Help:
     case Quit:
         if (!argCount(0, 0))
@@ -527,7 +528,7 @@ QString SimCommand::helpText()
         "fault ADDRS silence|noise [N]|split [MS]|late [MS]|badalarm [N]|wrongitem|noquery|none\n"
         "fault ADDRS dies-after 30s|500ms|N polls\n"
         "vanish | reappear [newnode] | silence all|none (the whole line, monitors keep their faults)\n"
-        "status [ADDRS] | trace on|off | baud N | turnaround MS\n"
+        "status [ADDRS] | trace on|off | baud N | turnaround MS | pacing\n"
         "wait MS (scenario files only) | help | quit\n"
         "ADDRS: 5, 3-7, 1,4,9 or all. Numbers: decimal or 0x hex. '#' starts a comment.");
 }

@@ -33,6 +33,7 @@ public:
         Trace,
         Baud,
         Turnaround,
+        Pacing, // how closely the line keeps its wire time
         Help,
         Quit,
     };

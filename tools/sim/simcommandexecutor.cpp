@@ -71,6 +71,9 @@ bool SimCommandExecutor::execute(const SimCommand &cmd, QString *error)
         return true;
     case SimCommand::Status:
         return printStatus(cmd, error);
+    case SimCommand::Pacing:
+        m_output({m_line.takePacingReport()});
+        return true;
     default:
         break;
     }

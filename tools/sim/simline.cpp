@@ -85,6 +85,7 @@ void SimLine::start(int fd)
         m_txWire.reset();
         m_rx.clear();
         m_tx.clear();
+        m_pacing.reset();
         m_stopWorker = false;
     }
     m_worker = std::thread(&SimLine::run, this, fd);
@@ -241,6 +242,14 @@ QString SimLine::formatTraceEntry(const SimTraceEntry &entry, Clock::time_point 
     return line;
 }
 
+QString SimLine::takePacingReport()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const QString report = m_pacing.report(m_txWire.baud());
+    m_pacing.reset();
+    return report;
+}
+
 SimLine::Clock::time_point SimLine::origin() const
 {
     return m_origin;
@@ -267,7 +276,7 @@ void SimLine::run(int fd)
         const Clock::time_point now = Clock::now();
         deliverDue(now);
         writeDue(fd, now);
-        const std::optional<Clock::time_point> next = nextDeadline();
+        const Wait wait = nextWait();
         if (m_tx.empty() && m_rx.empty())
             m_changed.notify_all();
         QStringList lines;
@@ -275,7 +284,7 @@ void SimLine::run(int fd)
         lock.unlock();
 
         m_output(lines);
-        const bool readable = waitForInput(fd, next);
+        const bool readable = waitForInput(fd, wait);
         lock.lock();
         if (readable && !receive(fd)) {
             lock.unlock();
@@ -285,28 +294,51 @@ void SimLine::run(int fd)
     }
 }
 
-std::optional<SimLine::Clock::time_point> SimLine::nextDeadline() const
+SimLine::Wait SimLine::nextWait() const
 {
-    std::optional<Clock::time_point> next;
+    Wait wait;
+    // Request bytes are delivered when the thread wakes: the reply is timed
+    // from their due moments, so the wake-up's lateness does not count.
     if (!m_rx.empty())
-        next = m_rx.front().first;
-    if (!m_tx.empty())
-        next = next ? std::min(*next, m_tx.front().due) : m_tx.front().due;
-    return next;
+        wait.sleepUntil = m_rx.front().first;
+    if (!m_tx.empty()) {
+        const Clock::time_point due = m_tx.front().due;
+        if (!wait.sleepUntil || due <= *wait.sleepUntil) {
+            wait.sleepUntil = due;
+            wait.spinUntil = m_txWire.baud() > 0 ? due : Clock::time_point();
+        }
+    }
+    return wait;
 }
 
-bool SimLine::waitForInput(int fd, std::optional<Clock::time_point> next)
+bool SimLine::waitForInput(int fd, const Wait &wait)
 {
     pollfd fds[2] = {{fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
-    timespec timeout{};
-    timespec *timeoutPtr = nullptr;
-    if (next) {
-        const nanoseconds left = std::max(nanoseconds(0), duration_cast<nanoseconds>(*next - Clock::now()));
-        timeout.tv_sec = time_t(left.count() / 1'000'000'000);
-        timeout.tv_nsec = long(left.count() % 1'000'000'000);
-        timeoutPtr = &timeout;
+    auto pollFor = [&](std::optional<nanoseconds> left) {
+        timespec timeout{};
+        if (left) {
+            timeout.tv_sec = time_t(left->count() / 1'000'000'000);
+            timeout.tv_nsec = long(left->count() % 1'000'000'000);
+        }
+        fds[0].revents = fds[1].revents = 0;
+        return ppoll(fds, 2, left ? &timeout : nullptr, nullptr);
+    };
+    const bool spin = wait.sleepUntil && wait.spinUntil == *wait.sleepUntil;
+    std::optional<nanoseconds> left;
+    Clock::time_point wakeAt;
+    if (wait.sleepUntil) {
+        wakeAt = spin ? *wait.sleepUntil - m_wakeLateness : *wait.sleepUntil;
+        left = std::max(nanoseconds(0), duration_cast<nanoseconds>(wakeAt - Clock::now()));
     }
-    const int ready = ppoll(fds, 2, timeoutPtr, nullptr);
+    int ready = pollFor(left);
+    if (ready == 0 && spin) {
+        // Slept the whole time: learn how late this thread wakes.
+        const nanoseconds late = std::clamp(duration_cast<nanoseconds>(Clock::now() - wakeAt), nanoseconds(0),
+                                            duration_cast<nanoseconds>(MaxWakeAdvance));
+        m_wakeLateness += (late - m_wakeLateness) / 8;
+        while (ready == 0 && Clock::now() < wait.spinUntil)
+            ready = pollFor(nanoseconds(0));
+    }
     if (ready > 0 && (fds[1].revents & POLLIN)) {
         quint64 count = 0;
         [[maybe_unused]] const ssize_t n = ::read(m_wakeFd, &count, sizeof count);
@@ -437,10 +469,18 @@ void SimLine::writeDue(int fd, Clock::time_point now)
     const Clock::time_point at = Clock::now();
     for (size_t i = 0; i < count; ++i) {
         const Pending &p = m_tx.front();
-        if (p.first)
+        m_pacing.addHandover(p.due, at);
+        if (p.first) {
             p.entry->start = at;
+            m_replyFirstDue = p.due;
+            m_replyFirstDone = at;
+        }
         if (p.last) {
             p.entry->end = at;
+            // Only replies sent back to back say how fast the line runs.
+            const auto bytes = p.entry->bytes.size();
+            if (p.due - m_replyFirstDue == (bytes - 1) * m_txWire.byteTime())
+                m_pacing.addReply(int(bytes), at - m_replyFirstDone);
             ++m_replies;
             addTrace(*p.entry);
         }

@@ -3,6 +3,7 @@
 
 #include "tools/sim/simframer.h"
 #include "tools/sim/simmonitor.h"
+#include "tools/sim/simpacing.h"
 #include "tools/sim/simtraceentry.h"
 #include "tools/sim/simwire.h"
 
@@ -69,6 +70,10 @@ public:
     bool waitForRequests(int count, int timeoutMs) const;
     bool waitForIdle(int timeoutMs) const;
 
+    // How closely the line kept its deadlines since the last call (or the
+    // start); starts the next measurement.
+    QString takePacingReport();
+
     static QString formatTraceEntry(const SimTraceEntry &entry, Clock::time_point origin);
     Clock::time_point origin() const;
 
@@ -80,6 +85,14 @@ public:
     int replyCountLocked() const;
 
     static constexpr int MaxTraceEntries = 100000;
+    // A sleeping thread wakes some tens of microseconds after its time,
+    // more on a busy or virtual machine; at 115200 baud a byte lasts 87 us.
+    // Before a reply byte the thread therefore asks to wake that much early
+    // (as late as its recent wake-ups were, at most this much) and polls
+    // without sleeping for the rest. Polling longer would cost more than it
+    // gains on a loaded machine: a thread that keeps running loses its
+    // place to those that slept.
+    static constexpr std::chrono::microseconds MaxWakeAdvance{100};
 
 private:
     // One byte waiting for its moment on the line.
@@ -94,11 +107,16 @@ private:
     // The thread; everything it touches besides the descriptors is guarded
     // by the bus mutex.
     void run(int fd);
-    // Sleeps until fd has bytes, the thread is woken or next is due. True
+    // When the thread must look at the line next, and how.
+    struct Wait {
+        std::optional<Clock::time_point> sleepUntil; // none: until input or a wake-up
+        Clock::time_point spinUntil; // a reply byte's moment: polling, not sleeping, just before it
+    };
+    // Waits as `wait` says until fd has bytes or the thread is woken. True
     // when fd can be read. Called without the mutex.
-    bool waitForInput(int fd, std::optional<Clock::time_point> next);
+    bool waitForInput(int fd, const Wait &wait);
     bool receive(int fd); // false when the descriptor failed
-    std::optional<Clock::time_point> nextDeadline() const;
+    Wait nextWait() const;
     void deliverDue(Clock::time_point now);
     void writeDue(int fd, Clock::time_point now);
     void handleFrame(const SimFramer::Frame &frame);
@@ -126,6 +144,10 @@ private:
     int m_turnaroundMs = 0;
     int m_requests = 0;
     int m_replies = 0;
+    SimPacing m_pacing;
+    Clock::time_point m_replyFirstDue; // of the reply being written
+    Clock::time_point m_replyFirstDone;
+    std::chrono::nanoseconds m_wakeLateness{0}; // the thread's own, averaged; the thread only
     const Clock::time_point m_origin;
 };
 

@@ -221,6 +221,11 @@ void TestSimLine::story_data()
         "! add 5", "85 33 43 41 4D 20 31 20 20 20 43 41 4D 20 31 20 20 20 = -", "85 80 = 85 07", "! status 5",
         "~ umd=\"CAM 1   \" tally=red+green", "85 32 43 41 4D 20 32 20 20 20 43 41 4D 20 32 20 20 20 = -",
         "! status", "~ umd=\"CAM 2   \" tally=green"};
+    // Each exchange hands over two reply bytes; a report starts the next
+    // measurement.
+    QTest::newRow("pacing report") << QStringList{"! add 5", "! baud 115200", "85 80 = 85 07", "85 80 = 85 07",
+        "! pacing", "~ pacing baud=115200 handovers=4 late_us median=", "! pacing", "~ pacing baud=115200 handovers=0",
+        "85 80 = 85 07", "! pacing", "~ byte_gap_us median=", "! pacing pacing => too many arguments"};
     QTest::newRow("help, and quit with no handler") << QStringList{"! help", "~ silence all|none", "! quit", "! status", "~ bus (stopped)"};
 }
 
