@@ -1,17 +1,9 @@
 #include "bench/loopgapmeter.h"
 
-#include <time.h>
+#include <fcntl.h>
+#include <unistd.h>
 
-namespace {
-
-qint64 threadCpuNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
-
-} // namespace
+#include <cstdio>
 
 LoopGapMeter::LoopGapMeter(QObject *parent)
     : QObject(parent)
@@ -21,11 +13,35 @@ LoopGapMeter::LoopGapMeter(QObject *parent)
     connect(&timer, &QTimer::timeout, this, &LoopGapMeter::tick);
 }
 
+LoopGapMeter::~LoopGapMeter()
+{
+    if (statFd >= 0)
+        ::close(statFd);
+}
+
+bool LoopGapMeter::readSchedStat(qint64 *runNs, qint64 *queueNs) const
+{
+    char text[128];
+    const ssize_t n = statFd >= 0 ? ::pread(statFd, text, sizeof text - 1, 0) : -1;
+    if (n <= 0)
+        return false;
+    text[n] = '\0';
+    long long run = 0, queue = 0;
+    if (std::sscanf(text, "%lld %lld", &run, &queue) != 2)
+        return false;
+    *runNs = run;
+    *queueNs = queue;
+    return true;
+}
+
 void LoopGapMeter::start()
 {
+    // Opened on the thread it describes: "thread-self" is the caller.
+    if (statFd < 0)
+        statFd = ::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC);
     clock.start();
     lastNs = 0;
-    lastCpuNs = threadCpuNs();
+    readSchedStat(&lastRunNs, &lastQueueNs);
     timer.start();
 }
 
@@ -36,39 +52,51 @@ void LoopGapMeter::stop()
 
 void LoopGapMeter::newPhase()
 {
-    previousLongest = longest;
-    longest = 0;
-    longestAt = 0;
-    over20 = over50 = over100 = 0;
+    longest = Gap();
+    longestStallGap = Gap();
+    phaseGaps.clear();
     lastNs = clock.nsecsElapsed();
-    lastCpuNs = threadCpuNs();
+    readSchedStat(&lastRunNs, &lastQueueNs);
 }
 
-int LoopGapMeter::gapsOver(int ms) const
+int LoopGapMeter::gapsOver(double ms) const
 {
-    return ms >= 100 ? over100 : ms >= 50 ? over50 : over20;
+    int n = 0;
+    for (const Gap &gap : phaseGaps)
+        n += gap.ms > ms;
+    return n;
+}
+
+int LoopGapMeter::stallsOver(double ms) const
+{
+    int n = 0;
+    for (const Gap &gap : phaseGaps)
+        n += gap.stallMs() > ms;
+    return n;
 }
 
 void LoopGapMeter::tick()
 {
     const qint64 now = clock.nsecsElapsed();
-    const qint64 cpuNow = threadCpuNs();
-    const double gapMs = (now - lastNs) / 1e6;
-    const double cpuMs = (cpuNow - lastCpuNs) / 1e6;
+    qint64 runNs = lastRunNs;
+    qint64 queueNs = lastQueueNs;
+    // Without the kernel's account, the whole gap counts as a stall.
+    readSchedStat(&runNs, &queueNs);
+    Gap gap;
+    gap.atS = now / 1e9;
+    gap.ms = (now - lastNs) / 1e6;
+    gap.cpuMs = (runNs - lastRunNs) / 1e6;
+    gap.queueMs = qBound(0.0, (queueNs - lastQueueNs) / 1e6, gap.ms);
     lastNs = now;
-    lastCpuNs = cpuNow;
+    lastRunNs = runNs;
+    lastQueueNs = queueNs;
     ++count;
-    if (gapMs > 20)
-        ++over20;
-    if (gapMs > 50) {
-        ++over50;
-        if (gaps.size() < 40)
-            gaps << Gap{now / 1e9, gapMs, cpuMs};
-    }
-    if (gapMs > 100)
-        ++over100;
-    if (gapMs > longest) {
-        longest = gapMs;
-        longestAt = now / 1e9;
-    }
+    if (gap.ms > longest.ms)
+        longest = gap;
+    if (gap.stallMs() > longestStallGap.stallMs())
+        longestStallGap = gap;
+    if (gap.ms > 20 && phaseGaps.size() < 5000)
+        phaseGaps << gap;
+    if (gap.ms > 50 && gaps.size() < 40)
+        gaps << gap;
 }

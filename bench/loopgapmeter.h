@@ -6,54 +6,59 @@
 #include <QObject>
 #include <QTimer>
 
-// The longest time the main thread's event loop went without coming round:
-// a 1 ms timer notes how long it has been since it last fired. Whatever
-// blocks the loop (a slow slot, a model reset, a file write) shows up as a
-// gap well above 1 ms.
+// How long the main thread's event loop went without coming round: a 1 ms
+// timer notes the time since it last fired. Each gap is split, from the
+// kernel's account of the thread, into the time the thread ran, the time it
+// was ready but waited for a core (other processes on a loaded machine), and
+// the rest, which it slept or was blocked. A stall is a gap less its wait for
+// a core: what the application itself held the loop up by, running or
+// blocked (a slow slot, a model reset, a file write, a lock).
 class LoopGapMeter : public QObject
 {
     Q_OBJECT
 
 public:
+    struct Gap {
+        double atS = 0;  // when it ended, seconds since start()
+        double ms = 0;   // wall time
+        double cpuMs = 0;   // of it, the thread ran
+        double queueMs = 0; // of it, the thread was ready and waited for a core
+        double stallMs() const { return ms - queueMs; }
+    };
+
     explicit LoopGapMeter(QObject *parent = nullptr);
+    ~LoopGapMeter() override;
 
     void start();
     void stop();
-    // Starts a new phase: the longest gap so far is kept as the previous
-    // phase's, and the current one begins at zero.
+    // Starts a new phase: the longest gap and stall begin again at zero.
     void newPhase();
 
-    double longestMs() const { return longest; }
-    double longestAtS() const { return longestAt; } // seconds since start()
-    double previousPhaseLongestMs() const { return previousLongest; }
-    int gapsOver(int ms) const;
+    // This phase: the longest wall-time gap and the longest stall.
+    const Gap &longestGap() const { return longest; }
+    const Gap &longestStall() const { return longestStallGap; }
+    int gapsOver(double ms) const;   // wall time, this phase
+    int stallsOver(double ms) const; // this phase
     qint64 ticks() const { return count; }
-    // The first gaps over 50 ms, with when they ended (s since start()).
-    // cpuMs: what the main thread itself ran within the gap; the rest it
-    // waited, for a core or for a lock.
-    struct Gap {
-        double atS;
-        double ms;
-        double cpuMs;
-    };
+    // The first gaps over 50 ms of wall time, all phases.
     const QList<Gap> &longGaps() const { return gaps; }
 
 private:
     void tick();
+    // The thread's time on a core and waiting on a run queue, in ns.
+    bool readSchedStat(qint64 *runNs, qint64 *queueNs) const;
 
     QTimer timer;
     QElapsedTimer clock;
+    int statFd = -1;
     qint64 lastNs = 0;
-    qint64 lastCpuNs = 0;
+    qint64 lastRunNs = 0;
+    qint64 lastQueueNs = 0;
     qint64 count = 0;
-    double longest = 0;
-    double longestAt = 0;
-    double previousLongest = 0;
-    // Gaps over 20, 50 and 100 ms, this phase.
-    int over20 = 0;
-    int over50 = 0;
-    int over100 = 0;
-    QList<Gap> gaps; // all phases
+    Gap longest;
+    Gap longestStallGap;
+    QList<Gap> phaseGaps; // over 20 ms, this phase, at most a few thousand kept
+    QList<Gap> gaps;
 };
 
 #endif // LOOPGAPMETER_H

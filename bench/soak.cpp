@@ -7,7 +7,10 @@
 // log files, doubled or out of order; when a change made on the bus is not
 // reported back; when resident memory grows by more than 2 MB from the end of
 // the warm-up to the end of the run; or when the main thread's event loop
-// stalls for more than 100 ms at any point after the window is up.
+// stalls for more than 100 ms at any point after the window is up. A stall is
+// the time the loop did not come round less the time its thread was ready to
+// run but waited for a core: on a loaded machine that wait belongs to the
+// other processes. Wall-time gaps are reported next to it.
 //
 // Warm-up: the search, the read-out of every monitor, then --warmup seconds
 // of flapping; the memory baseline and the exchange count start there.
@@ -227,6 +230,11 @@ int run(const Options &options)
             .arg(options.seconds).arg(options.warmup).arg(Monitors).arg(options.baud)
             .arg(options.rate).arg(options.seed).arg(options.logSize));
 
+    // The alarm sound beside the executable, so that alarms really sound.
+    const QString sound = QCoreApplication::applicationDirPath() + QStringLiteral("/alarm.wav");
+    if (!QFile::copy(sound, f.dir.filePath(QStringLiteral("alarm.wav"))))
+        say(QStringLiteral("no alarm sound at %1: alarms stay silent").arg(sound));
+
     f.open();
     LoopGapMeter meter;
     meter.start();
@@ -275,12 +283,14 @@ int run(const Options &options)
     clock.start();
     runUntil([] { return false; }, qint64(options.warmup) * 1000);
     const qint64 rssBase = residentKb();
-    const double searchGapMs = meter.longestMs();
+    const LoopGapMeter::Gap searchGap = meter.longestGap();
+    const LoopGapMeter::Gap searchStall = meter.longestStall();
     meter.newPhase();
     const int requestsBase = f.bus.requestCount();
     const qint64 linesBase = flapper.expectedLines();
     clock.start();
-    say(QStringLiteral("after warm-up: VmRSS %1 kB, longest loop gap so far %2 ms").arg(rssBase).arg(searchGapMs, 0, 'f', 1));
+    say(QStringLiteral("after warm-up: VmRSS %1 kB, longest loop gap so far %2 ms, longest stall %3 ms")
+            .arg(rssBase).arg(searchGap.ms, 0, 'f', 1).arg(searchStall.stallMs(), 0, 'f', 1));
 
     // Progress once a minute, for long runs.
     QElapsedTimer progress;
@@ -291,13 +301,14 @@ int run(const Options &options)
             return;
         progress.start();
         say(QStringLiteral("  %1 s: VmRSS %2 kB, %3 exchanges/s, %4 log lines expected, %5 changes pending, "
-                           "longest gap %6 ms")
+                           "longest gap %6 ms, longest stall %7 ms")
                 .arg(options.warmup + clock.elapsed() / 1000)
                 .arg(residentKb())
                 .arg((f.bus.requestCount() - requestsBase) / (clock.elapsed() / 1000.0), 0, 'f', 1)
                 .arg(flapper.expectedLines())
                 .arg(flapper.pending())
-                .arg(meter.longestMs(), 0, 'f', 1));
+                .arg(meter.longestGap().ms, 0, 'f', 1)
+                .arg(meter.longestStall().stallMs(), 0, 'f', 1));
     });
     const double measuredS = clock.elapsed() / 1000.0;
     const qint64 rssEnd = residentKb();
@@ -310,10 +321,10 @@ int run(const Options &options)
     flapper.expireOverdue(0);
     second.stop();
     meter.stop();
-    const double gapMs = meter.longestMs();
-    const double gapAtS = meter.longestAtS();
-    const int gaps50 = meter.gapsOver(50);
+    const LoopGapMeter::Gap gap = meter.longestGap();
+    const LoopGapMeter::Gap stall = meter.longestStall();
     const int gaps100 = meter.gapsOver(100);
+    const int stalls50 = meter.stallsOver(50);
 
     // Closing the window ends the supervisor, which closes the log.
     const QString logDir = EventLog::directory();
@@ -340,13 +351,19 @@ int run(const Options &options)
             .arg(flapper.expectedLines() - linesBase).arg(audit.matched).arg(audit.looseErrors));
     say(QStringLiteral("  exchanges: %1 requests in %2 s, %3 per second (%4 replies in all)")
             .arg(requests).arg(measuredS, 0, 'f', 1).arg(requests / measuredS, 0, 'f', 1).arg(replies));
-    say(QStringLiteral("  main loop: longest gap %1 ms, %2 s after the window came up (search and warm-up: %3 ms); %4 gaps over 50 ms, "
-                       "%5 over 100 ms")
-            .arg(gapMs, 0, 'f', 1).arg(gapAtS, 0, 'f', 1).arg(searchGapMs, 0, 'f', 1).arg(gaps50).arg(gaps100));
+    const auto describe = [](const LoopGapMeter::Gap &g) {
+        return QStringLiteral("gap of %1 ms at %2 s (ran %3 ms, waited %4 ms for a core, stalled %5 ms)")
+            .arg(g.ms, 0, 'f', 1).arg(g.atS, 0, 'f', 1).arg(g.cpuMs, 0, 'f', 1).arg(g.queueMs, 0, 'f', 1)
+            .arg(g.stallMs(), 0, 'f', 1);
+    };
+    say(QStringLiteral("  main loop: longest %1; %2 gaps over 100 ms").arg(describe(gap)).arg(gaps100));
+    say(QStringLiteral("  main loop: longest stall in a %1; %2 stalls over 50 ms").arg(describe(stall)).arg(stalls50));
+    say(QStringLiteral("  main loop, search and warm-up: longest %1; longest stall in a %2")
+            .arg(describe(searchGap), describe(searchStall)));
 
-    for (const LoopGapMeter::Gap &gap : meter.longGaps())
-        say(QStringLiteral("    gap of %1 ms (main thread ran %2 ms of it) ending %3 s after the window came up")
-                .arg(gap.ms, 0, 'f', 1).arg(gap.cpuMs, 0, 'f', 1).arg(gap.atS, 0, 'f', 2));
+    say(QStringLiteral("  gaps over 50 ms (the first 40; times in s after the window came up):"));
+    for (const LoopGapMeter::Gap &g : meter.longGaps())
+        say(QStringLiteral("    %1").arg(describe(g)));
 
     say(QStringLiteral("\nChecks:"));
     bool ok = true;
@@ -365,9 +382,14 @@ int run(const Options &options)
                 QStringLiteral("memory: VmRSS %1 kB after the warm-up, %2 kB at the end: %3%4 kB (limit %5 kB)")
                     .arg(rssBase).arg(rssEnd).arg(growth >= 0 ? QStringLiteral("+") : QString())
                     .arg(growth).arg(RssLimitKb));
-    ok &= check(qMax(gapMs, searchGapMs) <= GapLimitMs,
-                QStringLiteral("main loop: longest gap %1 ms (limit %2 ms)")
-                    .arg(qMax(gapMs, searchGapMs), 0, 'f', 1).arg(GapLimitMs, 0, 'f', 0));
+    // The time the thread was ready but other processes held the cores is
+    // the machine's, not the application's: it is reported above, and left
+    // out here.
+    const double worstStall = qMax(stall.stallMs(), searchStall.stallMs());
+    ok &= check(worstStall <= GapLimitMs,
+                QStringLiteral("main loop: longest stall %1 ms, the loop held up by the application itself "
+                               "(limit %2 ms; longest wall-time gap %3 ms)")
+                    .arg(worstStall, 0, 'f', 1).arg(GapLimitMs, 0, 'f', 0).arg(qMax(gap.ms, searchGap.ms), 0, 'f', 1));
     say(ok ? QStringLiteral("PASS") : QStringLiteral("FAIL"));
     return ok ? 0 : 1;
 }
