@@ -19,6 +19,18 @@ bool isEnabled(Kind kind)
     return alarmValue(k.key, k.enabledByDefault).toBool();
 }
 
+Enables enabledKinds()
+{
+    QSettings settings = openSettings();
+    settings.beginGroup(QLatin1String(Group));
+    Enables enabled{};
+    for (int kind = 0; kind < AlarmKinds::KindCount; ++kind) {
+        const AlarmKinds::AlarmKind &k = AlarmKinds::kinds[kind];
+        enabled[kind] = settings.value(QLatin1String(k.key), k.enabledByDefault).toBool();
+    }
+    return enabled;
+}
+
 int tone()
 {
     bool isNumber = false;

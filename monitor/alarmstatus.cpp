@@ -40,15 +40,27 @@ const StatusIcons &statusIcons()
     return icons;
 }
 
-} // namespace
-
-bool alarmTest(const CMonitor &m, Kind kind)
+// The alarm shows, if its kind is enabled. Tested before the enable, so that
+// the settings file is only read for an alarm that is there.
+bool present(const CMonitor &m, Kind kind)
 {
     if (!(m.state & CMonitor::StatePower))
         return false;
     if (kinds[kind].hiddenByNoSignal && patternPresent(m, AlarmKinds::NoSignal))
         return false;
-    return AlarmSettings::isEnabled(kind) && patternPresent(m, kind);
+    return patternPresent(m, kind);
+}
+
+} // namespace
+
+bool alarmTest(const CMonitor &m, Kind kind)
+{
+    return present(m, kind) && AlarmSettings::isEnabled(kind);
+}
+
+bool alarmTest(const CMonitor &m, Kind kind, const AlarmSettings::Enables &enabled)
+{
+    return present(m, kind) && enabled[kind];
 }
 
 bool isNoSignal(const CMonitor &m) { return alarmTest(m, AlarmKinds::NoSignal); }
@@ -64,6 +76,15 @@ bool hasAlarm(const CMonitor &m)
         return false;
     for (int kind = 0; kind < AlarmKinds::KindCount; ++kind) {
         if (alarmTest(m, Kind(kind)))
+            return true;
+    }
+    return false;
+}
+
+bool hasAlarm(const CMonitor &m, const AlarmSettings::Enables &enabled)
+{
+    for (int kind = 0; kind < AlarmKinds::KindCount; ++kind) {
+        if (alarmTest(m, Kind(kind), enabled))
             return true;
     }
     return false;

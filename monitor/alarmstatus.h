@@ -2,6 +2,7 @@
 #define ALARMSTATUS_H
 
 #include "monitor/alarmkinds.h"
+#include "monitor/alarmsettings.h"
 
 #include <QColor>
 #include <QPixmap>
@@ -22,6 +23,8 @@ enum MonitorStatus {
 
 // Whether the alarm of this kind counts now.
 bool alarmTest(const CMonitor &m, AlarmKinds::Kind kind);
+// The same with the enables read beforehand, for a test over many monitors.
+bool alarmTest(const CMonitor &m, AlarmKinds::Kind kind, const AlarmSettings::Enables &enabled);
 bool isNoSignal(const CMonitor &m);
 bool isAudioMute(const CMonitor &m);
 bool isBlackField(const CMonitor &m); // hidden by no signal
@@ -30,6 +33,7 @@ bool isIreAlarm(const CMonitor &m);
 bool isRgbAlarm(const CMonitor &m);
 
 bool hasAlarm(const CMonitor &m);
+bool hasAlarm(const CMonitor &m, const AlarmSettings::Enables &enabled);
 int statusCode(const CMonitor &m);
 QColor statusColor(const CMonitor &m);
 QString statusText(const CMonitor &m);

@@ -47,9 +47,12 @@ void EventLog::open()
 
 void EventLog::close()
 {
-    write(QStringLiteral("Log file closed."));
-    if (file.isOpen())
-        file.close();
+    if (!file.isOpen())
+        return;
+    // Ends this file whatever its size: the line that rotates is followed by
+    // a new file, and at shutdown nothing would ever close that one.
+    writeLine(QStringLiteral("Log file closed."));
+    file.close();
 }
 
 bool EventLog::openNewFile(const QString &dir)

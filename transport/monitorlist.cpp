@@ -36,9 +36,12 @@ CMonitor *MonitorList::at(int index) const
 
 int MonitorList::alarmCount() const
 {
+    // One reading of the settings for the whole list: the count runs on
+    // every change of any monitor.
+    const AlarmSettings::Enables enabled = AlarmSettings::enabledKinds();
     std::lock_guard<std::recursive_mutex> guard(mutex);
     return int(std::count_if(monitors.cbegin(), monitors.cend(),
-                             [](const CMonitor *m) { return hasAlarm(*m); }));
+                             [&enabled](const CMonitor *m) { return hasAlarm(*m, enabled); }));
 }
 
 bool MonitorList::wasRemoved(quint8 address) const

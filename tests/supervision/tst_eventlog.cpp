@@ -57,6 +57,9 @@ private slots:
         // "Log file created." makes 41 bytes, "[ERROR]: line n" 39. The line that
         // finds 100 bytes or more still goes in, then the closing line.
         QTest::newRow("100 bytes") << QByteArray("100") << QList<int>{3, 3, 1};
+        // The last file is full when the log closes: the closing line still
+        // ends it, and no file is left behind that nothing closes.
+        QTest::newRow("full when closed") << QByteArray("80") << QList<int>{2, 2, 2, 1};
         // A limit below one byte would rotate at every line: the default counts.
         QTest::newRow("zero") << QByteArray("0") << QList<int>{7};
         QTest::newRow("negative") << QByteArray("-5") << QList<int>{7};
