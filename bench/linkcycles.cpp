@@ -8,6 +8,7 @@
 // must hold whatever the load: every cycle noticed and recovered, logged once
 // each way, the same monitors at the end, and memory that stays flat.
 #include "bench/benchresult.h"
+#include "bench/residentmemory.h"
 #include "bench/sanitizerbuild.h"
 #include "tests/support/supervisionfixture.h"
 
@@ -55,18 +56,6 @@ struct Figures {
     qint64 rssBaseKb = -1;
     qint64 rssEndKb = -1;
 };
-
-qint64 residentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
 
 // Runs the event loop until done() holds, looking again at each signal of
 // the controller that can change it. The loop sleeps in between, so that

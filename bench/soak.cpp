@@ -15,6 +15,7 @@
 // Warm-up: the search, the read-out of every monitor, then --warmup seconds
 // of flapping; the memory baseline and the exchange count start there.
 #include "bench/monitorflapper.h"
+#include "bench/residentmemory.h"
 #include "bench/sanitizerbuild.h"
 #include "monitor/alarmstatus.h"
 #include "tests/support/loopgapmeter.h"
@@ -54,18 +55,6 @@ struct Options {
     int baud = 9600;
     int timeoutMs = 500;  // exchange time-out; generous for a loaded machine
 };
-
-qint64 residentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
 
 // Runs the event loop until done() holds or timeoutMs passed, looking every
 // 20 ms; the loop itself never sleeps in a way the gap meter would see.

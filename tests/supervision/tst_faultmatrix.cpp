@@ -137,6 +137,27 @@ struct Rig
         return true;
     }
     QStringList views() const { return rows(*f.model, icons); }
+    // With the fault on monitor 5, a new version and an audio-mute alarm
+    // there still reach the views, and the alarm line is all that is
+    // logged; the trace holds the exchanges since the fault was set.
+    bool answersDespite(const SimFault &fault)
+    {
+        f.mark();
+        if (!f.bus.setFault(5, fault))
+            return false;
+        f.bus.clearTrace();
+        if (!f.bus.setVersion(5, QStringLiteral("V3.0")) || !f.bus.setAlarm(5, 0x08) || !f.waitForMessage(muted5))
+            return false;
+        const QStringList expected{"5 alarm KV0005 V3.0", "6 normal KV0006 V2.1"};
+        if (!QTest::qWaitFor([&] { return views() == expected; }, 5000)) {
+            qWarning() << "views:" << views();
+            return false;
+        }
+        const QStringList logged = f.newMessages();
+        if (logged != QStringList{muted5})
+            qWarning() << "logged:" << logged;
+        return logged == QStringList{muted5};
+    }
     const CMonitor *first() const { return f.controller->monitorAt(0); }
 
     SupervisionFixture f;
@@ -152,7 +173,7 @@ struct Rig
     do {                                                                                           \
         (rig).meter.stop();                                                                        \
         qInfo("%s: %s", QTest::currentTestFunction(), qPrintable((rig).meter.summary()));          \
-        QVERIFY2((rig).meter.longestStall().stallMs() < MaxGapMs, qPrintable((rig).meter.summary()));       \
+        QVERIFY2((rig).meter.longestStall().stallMs() < MaxGapMs, qPrintable((rig).meter.summary())); \
     } while (false)
 
 class TestFaultMatrix : public QObject
@@ -203,14 +224,7 @@ private slots:
         Rig rig;
         SupervisionFixture &f = rig.f;
         QVERIFY(rig.start({5, 6}));
-        f.mark();
-        QVERIFY(f.bus.setFault(5, SimFault(SimFault::Noise, 8)));
-        f.bus.clearTrace();
-        QVERIFY(f.bus.setVersion(5, QStringLiteral("V3.0")));
-        QVERIFY(f.bus.setAlarm(5, 0x08));
-        QVERIFY(f.waitForMessage(muted5));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.views(), QStringList({"5 alarm KV0005 V3.0", "6 normal KV0006 V2.1"}), 5000);
-        QCOMPARE(f.newMessages(), QStringList({muted5}));
+        QVERIFY(rig.answersDespite(SimFault(SimFault::Noise, 8)));
         // The noise really was on the line, ahead of the sync byte.
         const QList<SimTraceEntry> trace = f.bus.trace();
         for (const char *request : {"85 82", "85 90 0c 06"}) {
@@ -230,14 +244,7 @@ private slots:
         Rig rig;
         SupervisionFixture &f = rig.f;
         QVERIFY(rig.start({5, 6}));
-        f.mark();
-        QVERIFY(f.bus.setFault(5, SimFault(SimFault::Split, 40)));
-        f.bus.clearTrace();
-        QVERIFY(f.bus.setVersion(5, QStringLiteral("V3.0")));
-        QVERIFY(f.bus.setAlarm(5, 0x08));
-        QVERIFY(f.waitForMessage(muted5));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.views(), QStringList({"5 alarm KV0005 V3.0", "6 normal KV0006 V2.1"}), 5000);
-        QCOMPARE(f.newMessages(), QStringList({muted5}));
+        QVERIFY(rig.answersDespite(SimFault(SimFault::Split, 40)));
         // The version reply came in three pieces, two pauses apart.
         const QList<SimTraceEntry> trace = f.bus.trace();
         const SimTraceEntry *version = replyTo(trace, QStringLiteral("85 90 0c 06"));
@@ -252,14 +259,7 @@ private slots:
         Rig rig;
         SupervisionFixture &f = rig.f;
         QVERIFY(rig.start({5, 6}));
-        f.mark();
-        QVERIFY(f.bus.setFault(5, SimFault(SimFault::Late, 60)));
-        f.bus.clearTrace();
-        QVERIFY(f.bus.setVersion(5, QStringLiteral("V3.0")));
-        QVERIFY(f.bus.setAlarm(5, 0x08));
-        QVERIFY(f.waitForMessage(muted5));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.views(), QStringList({"5 alarm KV0005 V3.0", "6 normal KV0006 V2.1"}), 5000);
-        QCOMPARE(f.newMessages(), QStringList({muted5}));
+        QVERIFY(rig.answersDespite(SimFault(SimFault::Late, 60)));
         const QList<SimTraceEntry> trace = f.bus.trace();
         const SimTraceEntry *version = replyTo(trace, QStringLiteral("85 90 0c 06"));
         QVERIFY(version);
