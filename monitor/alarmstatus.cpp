@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QPixmapCache>
 
 #include <array>
 
@@ -127,22 +128,40 @@ QString statusText(const CMonitor &m)
 
 QPixmap statusImage(const CMonitor &m)
 {
+    // Only the icons shown tell two images apart, and the same icons give the
+    // same pixmap: a view caches what it drew by pixmap, so a fresh pixmap on
+    // every paint would fill its cache (10 MB within an hour on a full bus)
+    // with copies of the same few images.
+    int shown = 0; // a bit per alarm icon, or one of two bits past them for power
+    if (hasAlarm(m)) {
+        for (int kind = 0; kind < AlarmKinds::KindCount; ++kind)
+            shown |= alarmTest(m, Kind(kind)) ? 1 << kind : 0;
+    } else {
+        shown = ((m.state & CMonitor::StatePower) ? 1 : 2) << AlarmKinds::KindCount;
+    }
+    const QString key = QStringLiteral("kelvaro-status-%1").arg(shown);
+    QPixmap pixmap;
+    if (QPixmapCache::find(key, &pixmap))
+        return pixmap;
+
     const StatusIcons &icons = statusIcons();
     QImage image(icons.powerOn.width() * 3, icons.powerOn.height(),
                  QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
-    if (hasAlarm(m)) {
+    if (shown >> AlarmKinds::KindCount) {
+        painter.drawImage(0, 0, (m.state & CMonitor::StatePower) ? icons.powerOn : icons.powerOff);
+    } else {
         int x = 0;
         for (int kind = 0; kind < AlarmKinds::KindCount; ++kind) {
-            if (!alarmTest(m, Kind(kind)))
+            if (!(shown & (1 << kind)))
                 continue;
             painter.drawImage(x, 0, icons.alarm[kind]);
             x += icons.alarm[kind].width();
         }
-    } else {
-        painter.drawImage(0, 0, (m.state & CMonitor::StatePower) ? icons.powerOn : icons.powerOff);
     }
     painter.end();
-    return QPixmap::fromImage(image);
+    pixmap = QPixmap::fromImage(image);
+    QPixmapCache::insert(key, pixmap);
+    return pixmap;
 }

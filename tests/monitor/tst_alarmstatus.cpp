@@ -98,6 +98,9 @@ private slots:
                 : empty;
             QVERIFY2(strip.copy(cell * 32, 0, 32, 32) == expected, qPrintable(icons.value(cell, "empty")));
         }
+        // Asked again, the same pixmap: views cache what they drew by pixmap,
+        // and a new one per paint filled that cache on a long run.
+        QCOMPARE(statusImage(m).cacheKey(), pixmap.cacheKey());
     }
 
     void codeNames()
