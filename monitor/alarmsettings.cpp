@@ -15,8 +15,7 @@ QVariant alarmValue(const char *key, const QVariant &defaultValue)
 
 bool isEnabled(Kind kind)
 {
-    const AlarmKinds::AlarmKind &k = AlarmKinds::kinds[kind];
-    return alarmValue(k.key, k.enabledByDefault).toBool();
+    return enabledKinds()[kind];
 }
 
 Enables enabledKinds()

@@ -133,12 +133,10 @@ QPixmap statusImage(const CMonitor &m)
     // every paint would fill its cache (10 MB within an hour on a full bus)
     // with copies of the same few images.
     int shown = 0; // a bit per alarm icon, or one of two bits past them for power
-    if (hasAlarm(m)) {
-        for (int kind = 0; kind < AlarmKinds::KindCount; ++kind)
-            shown |= alarmTest(m, Kind(kind)) ? 1 << kind : 0;
-    } else {
+    for (int kind = 0; kind < AlarmKinds::KindCount; ++kind)
+        shown |= alarmTest(m, Kind(kind)) ? 1 << kind : 0;
+    if (!shown)
         shown = ((m.state & CMonitor::StatePower) ? 1 : 2) << AlarmKinds::KindCount;
-    }
     const QString key = QStringLiteral("kelvaro-status-%1").arg(shown);
     QPixmap pixmap;
     if (QPixmapCache::find(key, &pixmap))
