@@ -9,7 +9,7 @@
 // each way, the same monitors at the end, and memory that stays flat.
 #include "bench/benchresult.h"
 #include "bench/residentmemory.h"
-#include "bench/sanitizerbuild.h"
+#include "tests/support/sanitizerbuild.h"
 #include "tests/support/supervisionfixture.h"
 
 #include <QCommandLineParser>

@@ -16,7 +16,7 @@
 // of flapping; the memory baseline and the exchange count start there.
 #include "bench/monitorflapper.h"
 #include "bench/residentmemory.h"
-#include "bench/sanitizerbuild.h"
+#include "tests/support/sanitizerbuild.h"
 #include "monitor/alarmstatus.h"
 #include "tests/support/loopgapmeter.h"
 #include "tests/support/mainwindowfixture.h"

@@ -2,6 +2,7 @@
 // the event log say about it, and that the main thread kept turning while
 // the supervisor dealt with it.
 #include "tests/support/loopgapmeter.h"
+#include "tests/support/sanitizerbuild.h"
 #include "tests/support/supervisionfixture.h"
 
 #include "iconview/miconview.h"
@@ -167,13 +168,20 @@ struct Rig
 
 } // namespace
 
+// The lines logged since the mark, one per line, so that a failure shows
+// them all rather than only how many there were.
+#define COMPARE_LOGGED(fixture, expected) \
+    QCOMPARE((fixture).newMessages().join(u'\n'), (expected).join(u'\n'))
+
 // Stops the meter and fails the case if the main thread ever held its
-// event loop up for MaxGapMs or longer.
+// event loop up for MaxGapMs or longer (reported only under the race
+// detector, whose own report writing holds threads up).
 #define VERIFY_LOOP_KEPT_TURNING(rig)                                                              \
     do {                                                                                           \
         (rig).meter.stop();                                                                        \
         qInfo("%s: %s", QTest::currentTestFunction(), qPrintable((rig).meter.summary()));          \
-        QVERIFY2((rig).meter.longestStall().stallMs() < MaxGapMs, qPrintable((rig).meter.summary())); \
+        if (!threadSanitized())                                                                    \
+            QVERIFY2((rig).meter.longestStall().stallMs() < MaxGapMs, qPrintable((rig).meter.summary())); \
     } while (false)
 
 class TestFaultMatrix : public QObject
@@ -193,7 +201,7 @@ private slots:
         f.mark();
         QVERIFY(f.bus.setFault(5, SimFault(SimFault::Silence)));
         QVERIFY(f.waitForMessage(zombie5));
-        QCOMPARE(f.newMessages(), QStringList({pollFailed5, zombie5}));
+        COMPARE_LOGGED(f, QStringList({pollFailed5, zombie5}));
         QCOMPARE(changed.size(), 1);
         QCOMPARE(qvariant_cast<CMonitor>(changed.at(0).at(0)).state, quint32(CMonitor::StateZombie));
         QCOMPARE(rig.views(), QStringList({"5 zombie KV0005 V2.1", "6 normal KV0006 V2.1"}));
@@ -204,7 +212,7 @@ private slots:
         f.controller->transactionThread()->enqueue(new QueryCmd(0x0C, 6, 5));
         QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 5).contains(QStringLiteral("85 90 0c 06")), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(requestsTo(f.bus, 5).size() >= 3, 5000);
-        QCOMPARE(f.newMessages(), QStringList());
+        COMPARE_LOGGED(f, QStringList());
         QCOMPARE(changed.size(), 1);
         QCOMPARE(rig.views(), QStringList({"5 zombie KV0005 V2.1", "6 normal KV0006 V2.1"}));
 
@@ -213,7 +221,7 @@ private slots:
         QVERIFY(f.bus.setFault(5, SimFault(SimFault::None)));
         QTRY_COMPARE_WITH_TIMEOUT(rig.views(), QStringList({"5 normal KV0005 V3.0", "6 normal KV0006 V2.1"}), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(rig.first()->pendingQueries, 0u, 5000);
-        QCOMPARE(f.newMessages(), QStringList());
+        COMPARE_LOGGED(f, QStringList());
         VERIFY_LOOP_KEPT_TURNING(rig);
     }
 
@@ -278,6 +286,8 @@ private slots:
     // drops it.
     void latePastTimeOut()
     {
+        if (threadSanitized())
+            QSKIP("a 50 ms margin either side of the reply is lost to the race detector's report stalls");
         Rig rig;
         SupervisionFixture &f = rig.f;
         QVERIFY(rig.start({5, 6}));
@@ -288,12 +298,12 @@ private slots:
         QVERIFY(f.bus.setVersion(6, QStringLiteral("V3.0"))); // the other monitor goes on
         QTRY_VERIFY_WITH_TIMEOUT(repliesOf(f.bus, 5).size() >= 3, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(rig.views(), QStringList({"5 zombie KV0005 V2.1", "6 normal KV0006 V3.0"}), 5000);
-        QCOMPARE(f.newMessages(), QStringList({pollFailed5, zombie5}));
+        COMPARE_LOGGED(f, QStringList({pollFailed5, zombie5}));
 
         QVERIFY(f.bus.setFault(5, SimFault(SimFault::None)));
         QTRY_COMPARE_WITH_TIMEOUT(rig.views(), QStringList({"5 normal KV0005 V2.1", "6 normal KV0006 V3.0"}), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(rig.first()->pendingQueries, 0u, 5000);
-        QCOMPARE(f.newMessages(), QStringList({pollFailed5, zombie5}));
+        COMPARE_LOGGED(f, QStringList({pollFailed5, zombie5}));
         VERIFY_LOOP_KEPT_TURNING(rig);
     }
 
@@ -317,13 +327,13 @@ private slots:
         QCOMPARE(rig.views(), QStringList({"5 normal KV0005 V2.1", "6 normal KV0006 V2.1"}));
         QVERIFY(replyTo(f.bus.trace(), QStringLiteral("85 82")));
         QCOMPARE(QString::fromLatin1(replyTo(f.bus.trace(), QStringLiteral("85 82"))->bytes.toHex(' ')), QStringLiteral("85 05"));
-        QCOMPARE(f.newMessages(), QStringList());
+        COMPARE_LOGGED(f, QStringList());
 
         QVERIFY(f.bus.setFault(5, SimFault(SimFault::None)));
         QVERIFY(f.bus.setAlarm(5, 0x08));
         QVERIFY(f.waitForMessage(muted5));
         QCOMPARE(rig.views(), QStringList({"5 alarm KV0005 V2.1", "6 normal KV0006 V2.1"}));
-        QCOMPARE(f.newMessages(), QStringList({muted5}));
+        COMPARE_LOGGED(f, QStringList({muted5}));
         VERIFY_LOOP_KEPT_TURNING(rig);
     }
 
@@ -343,13 +353,13 @@ private slots:
         QVERIFY(waitForRequests(f.bus, 4)); // its reply analysed meanwhile
         QTRY_COMPARE_WITH_TIMEOUT(rig.first()->pendingQueries, quint32(CMonitor::QueryVersion), 5000);
         QCOMPARE(rig.views(), QStringList({"5 normal KV0005 V2.1", "6 normal KV0006 V2.1"}));
-        QCOMPARE(f.newMessages(), QStringList());
+        COMPARE_LOGGED(f, QStringList());
 
         QVERIFY(f.bus.setFault(5, SimFault(SimFault::None)));
         QVERIFY(f.bus.setInputMode(5, 7, 3));
         QTRY_COMPARE_WITH_TIMEOUT(rig.views(), QStringList({"5 normal KV0005 V3.0", "6 normal KV0006 V2.1"}), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(rig.first()->pendingQueries, 0u, 5000);
-        QCOMPARE(f.newMessages(), QStringList());
+        COMPARE_LOGGED(f, QStringList());
         VERIFY_LOOP_KEPT_TURNING(rig);
     }
 
@@ -383,7 +393,7 @@ private slots:
         QVERIFY(f.bus.setInputMode(5, 7, 3));
         QTRY_COMPARE_WITH_TIMEOUT(rig.first()->pendingQueries, 0u, 5000);
         QCOMPARE(rig.views(), QStringList({"5 normal KV0005 V3.0", "6 normal KV0006 V2.1"}));
-        QCOMPARE(f.newMessages(), QStringList());
+        COMPARE_LOGGED(f, QStringList());
         VERIFY_LOOP_KEPT_TURNING(rig);
     }
 
@@ -409,7 +419,7 @@ private slots:
         clock.start();
         QVERIFY(f.bus.setFault(5, SimFault(SimFault::Kind(kind), value)));
         QVERIFY(f.waitForMessage(zombie5));
-        QCOMPARE(f.newMessages(), QStringList({pollFailed5, zombie5}));
+        COMPARE_LOGGED(f, QStringList({pollFailed5, zombie5}));
         QCOMPARE(rig.views(), QStringList({"5 zombie KV0005 V2.1", "6 normal KV0006 V2.1"}));
         const int answered = repliesOf(f.bus, 5).size();
         if (kind == SimFault::DiesAfterPolls) // one poll may have been on its way when the fault was set
@@ -419,7 +429,7 @@ private slots:
 
         // Dead it stays: its later polls fail without a word.
         QVERIFY(waitForRequests(f.bus, 6));
-        QCOMPARE(f.newMessages(), QStringList({pollFailed5, zombie5}));
+        COMPARE_LOGGED(f, QStringList({pollFailed5, zombie5}));
         QCOMPARE(rig.views(), QStringList({"5 zombie KV0005 V2.1", "6 normal KV0006 V2.1"}));
         VERIFY_LOOP_KEPT_TURNING(rig);
     }
@@ -485,7 +495,7 @@ private slots:
         f.mark();
         QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Can't open ") + link));
         QVERIFY(!f.controller->startSearch());
-        QCOMPARE(f.newMessages(), QStringList({QStringLiteral("[ERROR]: Open %1 failed.").arg(link)}));
+        COMPARE_LOGGED(f, QStringList({QStringLiteral("[ERROR]: Open %1 failed.").arg(link)}));
         QCOMPARE(rig.views(), QStringList());
         QSignalSpy openFailed(f.controller.get(), &MController::openFailed);
         QVERIFY(!f.controller->startSearch());
@@ -552,7 +562,7 @@ private slots:
             QVERIFY(repliesOf(f.bus, 5, removedAt).size() >= 2);
         else
             QCOMPARE(repliesOf(f.bus, 5, removedAt), QStringList());
-        QCOMPARE(f.newMessages(), QStringList({"[MONITOR]: REMOVED - SN(KV0005) - ADDRESS(5)"}));
+        COMPARE_LOGGED(f, QStringList({"[MONITOR]: REMOVED - SN(KV0005) - ADDRESS(5)"}));
         QCOMPARE(rig.views(), QStringList({"6 normal KV0006 V2.1"}));
         QCOMPARE(f.controller->monitorCount(), 1);
         QCOMPARE(added.size(), 0);
