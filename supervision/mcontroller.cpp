@@ -221,6 +221,7 @@ void MController::sendControl(quint8 keyCode, quint8 address)
 void MController::sendUmd(const QByteArray &text, quint8 tally, quint8 address)
 {
     thread->enqueue(new UMDCmd(text, tally, address));
+    emit umdQueued(address, text, tally);
 }
 
 void MController::queueAlarmCmd(quint8 address)
@@ -305,7 +306,11 @@ void MController::cmdAnalyzer(RSCmd *cmd)
     if (cmd->code == RSCmd::CodeEcho && thread->findMonitor(cmd->address))
         notePoll(cmd->address, cmd->status == RSCmd::StatusOk);
     thread->unlockMonitors();
+    const quint8 code = cmd->code;
+    const quint8 address = cmd->address;
+    const bool ok = cmd->status == RSCmd::StatusOk;
     delete cmd;
+    emit exchangeFinished(code, address, ok);
 }
 
 void MController::analyzeEcho(RSCmd *cmd, CMonitor *m)

@@ -63,6 +63,13 @@ signals:
     // The port of startSearch cannot be opened; emitted before startSearch
     // returns. Without a receiver the failure is logged instead.
     void openFailed(const QString &portName);
+    // A UMD frame was queued, by whoever asked (the detail window, a tally
+    // source): what the monitor at this address will show next.
+    void umdQueued(quint8 address, const QByteArray &text, quint8 tally);
+    // Every finished exchange, after its analysis: its command code, address
+    // and whether it succeeded. For those who pace their own traffic by the
+    // bus's.
+    void exchangeFinished(quint8 code, quint8 address, bool ok);
 
 public slots:
     void cmdAnalyzer(RSCmd *cmd);
