@@ -4,10 +4,14 @@
 #include "monitor/cmonitor.h"
 #include "supervision/mcontroller.h"
 
+#include <QColor>
+
 MonitorModel::MonitorModel(MController *controller, QObject *parent)
     : QAbstractTableModel(parent), m_controller(controller),
       m_rows(controller ? controller->monitorCount() : 0)
 {
+    if (controller)
+        connect(controller, &MController::umdQueued, this, &MonitorModel::noteUmd);
 }
 
 // A flat table: rows have no children.
@@ -18,7 +22,7 @@ int MonitorModel::rowCount(const QModelIndex &parent) const
 
 int MonitorModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : ColumnCount;
+    return parent.isValid() ? 0 : ColumnCount + (m_umdShown ? 1 : 0);
 }
 
 QVariant MonitorModel::data(const QModelIndex &index, int role) const
@@ -66,6 +70,10 @@ QVariant MonitorModel::data(const QModelIndex &index, int role) const
         if (role == Qt::BackgroundRole)
             return statusColor(*m);
         break;
+    case UmdColumn:
+        if (m_umdShown)
+            return umdData(m_umd.value(m->address), role);
+        break;
     default:
         break;
     }
@@ -85,8 +93,13 @@ QVariant MonitorModel::headerData(int section, Qt::Orientation orientation, int 
     case ModeColumn: return tr("Mode");
     case AddressColumn: return tr("Address");
     case VersionColumn: return tr("Version");
-    default: return QStringLiteral("None");
+    case UmdColumn:
+        if (m_umdShown)
+            return tr("UMD");
+        break;
+    default: break;
     }
+    return QStringLiteral("None");
 }
 
 Qt::ItemFlags MonitorModel::flags(const QModelIndex &index) const
@@ -122,6 +135,61 @@ bool MonitorModel::removeRows(int row, int count, const QModelIndex &parent)
 void MonitorModel::updateRow(int row)
 {
     emit dataChanged(index(row, SerialColumn), index(row, IconColumn));
+}
+
+void MonitorModel::setUmdShown(bool shown)
+{
+    if (shown == m_umdShown)
+        return;
+    if (shown)
+        beginInsertColumns(QModelIndex(), UmdColumn, UmdColumn);
+    else
+        beginRemoveColumns(QModelIndex(), UmdColumn, UmdColumn);
+    m_umdShown = shown;
+    if (shown)
+        endInsertColumns();
+    else
+        endRemoveColumns();
+}
+
+// The text on the colour of the lamps: red, green, both lit (amber) or none.
+QVariant MonitorModel::umdData(const Umd &umd, int role)
+{
+    switch (role) {
+    case Qt::DisplayRole:
+        return umd.text;
+    case Qt::UserRole:
+        return int(umd.tally);
+    case Qt::BackgroundRole:
+        switch (umd.tally) {
+        case 1: return QColor(Qt::red);
+        case 2: return QColor(Qt::green);
+        case 3: return QColor(255, 191, 0);
+        default: return QVariant();
+        }
+    case Qt::ForegroundRole:
+        return umd.tally == 1 ? QColor(Qt::white) : (umd.tally ? QColor(Qt::black) : QVariant());
+    default:
+        return QVariant();
+    }
+}
+
+void MonitorModel::noteUmd(quint8 address, const QByteArray &text, quint8 tally)
+{
+    // As the frame carries it: 8 characters at most, then the blanks the
+    // monitor pads with are no part of the text.
+    Umd &umd = m_umd[address];
+    umd.text = QString::fromLatin1(text.left(8)).trimmed();
+    umd.tally = tally & 3;
+    if (!m_umdShown || !m_controller)
+        return;
+    for (int row = 0; row < m_rows; ++row) {
+        const CMonitor *m = m_controller->monitorAt(row);
+        if (m && m->address == address) {
+            emit dataChanged(index(row, UmdColumn), index(row, UmdColumn));
+            return;
+        }
+    }
 }
 
 void MonitorModel::reload()

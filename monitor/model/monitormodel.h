@@ -4,6 +4,7 @@
 #include "supervision/monitormodelnotifier.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 
 class MController;
 
@@ -25,6 +26,9 @@ public:
         IconColumn, // what the icon view shows
         ColumnCount
     };
+    // Present only while the tally input runs (setUmdShown): what each
+    // monitor's UMD shows, on the colour of its lamps.
+    static constexpr int UmdColumn = ColumnCount;
 
     MonitorModel(MController *controller, QObject *parent = nullptr);
 
@@ -42,12 +46,27 @@ public:
 
     MController *controller() const { return m_controller; }
 
+    void setUmdShown(bool shown);
+    bool umdShown() const { return m_umdShown; }
+
 private:
+    void noteUmd(quint8 address, const QByteArray &text, quint8 tally);
+
     MController *m_controller;
     // The row count as last announced. The controller changes the list first
     // and announces afterwards; between the two, views and proxies must still
     // see the old count, as Qt's model contract requires.
     int m_rows = 0;
+    bool m_umdShown = false;
+    struct Umd
+    {
+        QString text;
+        quint8 tally = 0;
+    };
+    // By bus address; kept while the column is hidden, so that it shows
+    // what was sent before it appeared.
+    QHash<quint8, Umd> m_umd;
+    static QVariant umdData(const Umd &umd, int role);
 };
 
 #endif // MONITORMODEL_H

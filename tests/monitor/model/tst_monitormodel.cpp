@@ -4,6 +4,7 @@
 
 #include "monitor/alarmstatus.h"
 
+#include <QColor>
 #include <QSortFilterProxyModel>
 #include <QtTest>
 
@@ -109,6 +110,41 @@ private slots:
         QVERIFY(f.searchUpTo(20));
         QCOMPARE(reset.size(), 1);
         QCOMPARE(model.rowCount(), 3);
+    }
+
+    // With the tally input on, a column shows each monitor's UMD text on the
+    // colour of its lamps, whoever set it, also before the column appeared;
+    // without it the table is as it always was.
+    void umdColumn()
+    {
+        SupervisionFixture f;
+        QVERIFY(f.startWith({5, 6}));
+        MonitorModel &model = *f.model;
+        QCOMPARE(model.columnCount(), int(MonitorModel::ColumnCount));
+        f.controller->sendUmd("CAM 5 AND MORE", 1, 5);
+        QSignalSpy inserted(&model, &QAbstractItemModel::columnsInserted);
+        model.setUmdShown(true);
+        QCOMPARE(inserted.size(), 1);
+        QCOMPARE(model.columnCount(), MonitorModel::UmdColumn + 1);
+        QCOMPARE(model.headerData(MonitorModel::UmdColumn, Qt::Horizontal).toString(), QStringLiteral("UMD"));
+        const auto cell = [&](int row, int role) { return model.index(row, MonitorModel::UmdColumn).data(role); };
+        QCOMPARE(cell(0, Qt::DisplayRole).toString(), QStringLiteral("CAM 5 AN"));
+        QCOMPARE(cell(0, Qt::BackgroundRole).value<QColor>(), QColor(Qt::red));
+        QCOMPARE(cell(1, Qt::DisplayRole).toString(), QString());
+        QVERIFY(!cell(1, Qt::BackgroundRole).isValid());
+
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        f.controller->sendUmd("  LIVE  ", 3, 6);
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed.at(0).at(0).toModelIndex(), model.index(1, MonitorModel::UmdColumn));
+        QCOMPARE(cell(1, Qt::DisplayRole).toString(), QStringLiteral("LIVE"));
+        QCOMPARE(cell(1, Qt::BackgroundRole).value<QColor>(), QColor(255, 191, 0));
+        f.controller->sendUmd("LIVE", 2 | 4, 6);
+        QCOMPARE(cell(1, Qt::BackgroundRole).value<QColor>(), QColor(Qt::green));
+
+        model.setUmdShown(false);
+        QCOMPARE(model.columnCount(), int(MonitorModel::ColumnCount));
+        QCOMPARE(model.headerData(MonitorModel::UmdColumn, Qt::Horizontal).toString(), QStringLiteral("None"));
     }
 };
 
