@@ -4,6 +4,9 @@
 #include "iconview/miconview.h"
 #include "mainwindow/alarmsound.h"
 #include "mainwindow/seriallinkdlg.h"
+#include "mainwindow/tallydlg.h"
+#include "tally/tallyinput.h"
+#include "tally/tallysettings.h"
 #include "monitor/alarmsettings.h"
 #include "monitor/cmonitor.h"
 #include "monitor/model/monitormodel.h"
@@ -84,6 +87,9 @@ MainWindow::MainWindow(QWidget *parent)
     connect(controller, &MController::monitorRemoved, monitorWindow, &MWindow::monitorRemoved);
 
     setWindowTitle(tr("Kelvaro Controller"));
+    // Once the window runs, so that a port that cannot be bound is reported
+    // over it rather than before it.
+    QMetaObject::invokeMethod(this, &MainWindow::startTally, Qt::QueuedConnection);
 }
 
 MainWindow::~MainWindow() = default;
@@ -100,6 +106,7 @@ void MainWindow::createViews()
 
     model = new MonitorModel(controller, this);
     controller->setModel(model);
+    tallyInput = new TallyInput(controller, this);
 
     proxyModel = new QSortFilterProxyModel(this);
     proxyModel->setSourceModel(model);
@@ -213,6 +220,9 @@ void MainWindow::createActions()
         {&MainWindow::openLogAct, "openLogAct", ":/icons/img/open_folder.png",
          QT_TR_NOOP("Open log folder"), nullptr, nullptr, nullptr,
          [](MainWindow *w) { w->doOpenLog(); }},
+        {&MainWindow::tallyAct, "tallyAct", ":/icons/img/configure.png", QT_TR_NOOP("Tally input..."),
+         nullptr, QT_TR_NOOP("TSL UMD sources driving UMD text and tally lamps"), nullptr,
+         [](MainWindow *w) { w->doTally(); }},
         {&MainWindow::aboutAct, "aboutAct", ":/icons/img/about.png", QT_TR_NOOP("&About"),
          QT_TR_NOOP("Ctrl+A"), nullptr, nullptr, [](MainWindow *w) { w->doAbout(); }},
     };
@@ -253,6 +263,7 @@ void MainWindow::createActions()
     addEntries(batchMenu, {scriptAct, powerOnAct, powerOffAct});
     advancedMenu->addMenu(batchMenu);
     advancedMenu->addAction(openLogAct);
+    advancedMenu->addAction(tallyAct);
 
     helpMenu = menuBar()->addMenu(tr("&Help"));
     helpMenu->setObjectName(QStringLiteral("helpMenu"));
@@ -592,4 +603,24 @@ void MainWindow::closeEvent(QCloseEvent *event)
     if (alarmSound)
         alarmSound->stop();
     event->accept();
+}
+
+void MainWindow::startTally()
+{
+    const QStringList failures =
+        tallyInput->start(TallySettings::read(), SerialSettings::baudRateForIndex(SerialSettings::read().baudRateIndex));
+    model->setUmdShown(tallyInput->isOn());
+    if (!failures.isEmpty())
+        QMessageBox::warning(this, tr("Tally input"),
+                             tr("The tally input cannot listen here:\n%1\nEverything else goes on as before.")
+                                 .arg(failures.join(QLatin1Char('\n'))));
+}
+
+void MainWindow::doTally()
+{
+    TallyDlg dialog(tallyInput, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    dialog.settings().write();
+    startTally();
 }

@@ -12,6 +12,7 @@ class MController;
 class MIconView;
 class MWindow;
 class MonitorModel;
+class TallyInput;
 class QAction;
 class QLabel;
 class QMenu;
@@ -57,6 +58,7 @@ private slots:
     void toggleTableView();
     void toggleIconView();
     void playAlarmAudio();
+    void doTally();
 
 private:
     void createViews();
@@ -71,6 +73,9 @@ private:
     // The monitor at an index of the table or the icon view, or null.
     CMonitor *monitorAt(const QModelIndex &viewIndex) const;
     static void storeCenterView(int view);
+    // (Re)starts the tally input as the settings say; a listener that
+    // cannot listen is named in a warning, and everything else goes on.
+    void startTally();
 
     QMenu *fileMenu = nullptr;
     QMenu *advancedMenu = nullptr;
@@ -96,6 +101,7 @@ private:
     QAction *iconViewAct = nullptr;
     QAction *saveLayoutAct = nullptr;
     QAction *restoreLayoutAct = nullptr;
+    QAction *tallyAct = nullptr;
 
     MonitorModel *model = nullptr;
     QSortFilterProxyModel *proxyModel = nullptr;
@@ -110,6 +116,7 @@ private:
     QLabel *linkLabel = nullptr; // the serial link: OK, lost or silent
     QTimer *alarmTimer = nullptr;
     AlarmSound *alarmSound = nullptr;
+    TallyInput *tallyInput = nullptr;
 };
 
 #endif // MAINWINDOW_H

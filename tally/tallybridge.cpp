@@ -168,7 +168,8 @@ int TallyBridge::pickNext() const
 
 void TallyBridge::sendNext()
 {
-    if (inFlight || framesSincePoll >= MaxFramesBetweenPolls || controller->linkState() != MController::LinkOk)
+    if (!controller || inFlight || framesSincePoll >= MaxFramesBetweenPolls
+        || controller->linkState() != MController::LinkOk)
         return;
     const int address = pickNext();
     if (!address)

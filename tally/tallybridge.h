@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 #include <array>
@@ -74,7 +75,7 @@ private:
     void refill();
     int pickNext() const;
 
-    MController *controller;
+    QPointer<MController> controller;
     std::array<Slot, LastAddress + 1> table{};
     quint8 inFlight = 0;
     bool sendingOwn = false;
