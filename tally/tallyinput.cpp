@@ -87,7 +87,9 @@ QStringList TallyInput::start(const TallySettings &settings, int baud)
         (listener == Tsl5Udp ? tsl5Udp : tsl31Udp) = socket;
         connect(socket, &QUdpSocket::readyRead, this,
                 listener == Tsl5Udp ? &TallyInput::readTsl5Datagrams : &TallyInput::readTsl31Datagrams);
-        statuses[listener].listening = socket->bind(address, statuses[listener].port);
+        // Without address reuse: a second program on the same UDP port
+        // would silently take a share of the packets instead of failing.
+        statuses[listener].listening = socket->bind(address, statuses[listener].port, QAbstractSocket::DontShareAddress);
         if (!statuses[listener].listening)
             failed(listener, socket->errorString());
     }
