@@ -138,27 +138,28 @@ void TallyInput::want(const QList<quint8> &addresses, const UmdState &state)
 
 void TallyInput::readTsl5Datagrams()
 {
-    for (int n = 0; tsl5Udp && tsl5Udp->hasPendingDatagrams(); ++n) {
-        if (n == DatagramsPerTurn) {
-            QMetaObject::invokeMethod(this, &TallyInput::readTsl5Datagrams, Qt::QueuedConnection);
-            return;
-        }
-        const QNetworkDatagram datagram = tsl5Udp->receiveDatagram();
-        if (allowed(Tsl5Udp, datagram.senderAddress()))
-            applyTsl5(Tsl5Udp, datagram.data(), datagram.senderAddress());
-    }
+    drain(tsl5Udp, Tsl5Udp, &TallyInput::readTsl5Datagrams);
 }
 
 void TallyInput::readTsl31Datagrams()
 {
-    for (int n = 0; tsl31Udp && tsl31Udp->hasPendingDatagrams(); ++n) {
+    drain(tsl31Udp, Tsl31Udp, &TallyInput::readTsl31Datagrams);
+}
+
+void TallyInput::drain(QUdpSocket *socket, Listener listener, void (TallyInput::*again)())
+{
+    for (int n = 0; socket && socket->hasPendingDatagrams(); ++n) {
         if (n == DatagramsPerTurn) {
-            QMetaObject::invokeMethod(this, &TallyInput::readTsl31Datagrams, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, again, Qt::QueuedConnection);
             return;
         }
-        const QNetworkDatagram datagram = tsl31Udp->receiveDatagram();
-        if (allowed(Tsl31Udp, datagram.senderAddress()))
+        const QNetworkDatagram datagram = socket->receiveDatagram();
+        if (!allowed(listener, datagram.senderAddress()))
+            continue;
+        if (listener == Tsl31Udp)
             applyTsl31(datagram.data(), datagram.senderAddress());
+        else
+            applyTsl5(listener, datagram.data(), datagram.senderAddress());
     }
 }
 

@@ -79,6 +79,9 @@ private:
         QHostAddress peer;
     };
 
+    // Takes what waits on a UDP listener, a bounded number per turn of the
+    // event loop, continuing with `again` in the next turn.
+    void drain(QUdpSocket *socket, Listener listener, void (TallyInput::*again)());
     void readTcp(QTcpSocket *socket);
     void applyTsl5(Listener listener, const QByteArray &packet, const QHostAddress &sender);
     void applyTsl31(const QByteArray &datagram, const QHostAddress &sender);
