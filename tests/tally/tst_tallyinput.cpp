@@ -16,6 +16,7 @@
 #include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUdpSocket>
 #include <QtTest>
 
@@ -560,6 +561,15 @@ private slots:
     {
         Rig r;
         QVERIFY(r.start({1, 2, 3}));
+        // How many polls a quiet second holds, to compare the flood with.
+        r.f.bus.clearTrace();
+        {
+            QEventLoop quiet;
+            QTimer::singleShot(1000, &quiet, &QEventLoop::quit);
+            quiet.exec();
+        }
+        const qsizetype quietPolls = r.f.bus.trace().size() / 2; // request and reply
+        QVERIFY2(quietPolls > 20, qPrintable(QString::number(quietPolls)));
         r.f.bus.clearTrace();
         const qint64 rssBefore = residentKb();
         QVERIFY(rssBefore > 0);
@@ -590,36 +600,52 @@ private slots:
             done = true;
         });
 
+        // A plain event loop, as the application runs one: QTest's waits
+        // sleep between turns and would hide a held-up loop.
+        const QString alarmLine = QStringLiteral("[ALARM]: STATE(ALARM<[AUDIO MUTE]>) - SN(KV0002) - ADDRESS(2)");
+        bool alarmSet = false;
+        bool alarmLogged = false;
+        bool alarmDuringFlood = false;
+        QElapsedTimer since;
+        since.start();
+        QEventLoop loop;
+        QTimer sampler;
+        connect(&sampler, &QTimer::timeout, &loop, [&] {
+            rssMost = std::max(rssMost, residentKb());
+            if (!alarmSet && since.elapsed() > 2000) {
+                r.f.mark();
+                alarmSet = r.f.bus.setAlarm(2, 0x08);
+            }
+            if (alarmSet && !alarmLogged && r.f.newMessages().contains(alarmLine)) {
+                alarmLogged = true;
+                alarmDuringFlood = !done;
+            }
+            if (done)
+                loop.quit();
+        });
         LoopGapMeter meter;
         meter.start();
-        QTest::qWait(2000);
-        r.f.mark();
-        QVERIFY(r.f.bus.setAlarm(2, 0x08));
-        const bool alarmLogged =
-            r.f.waitForMessage(QStringLiteral("[ALARM]: STATE(ALARM<[AUDIO MUTE]>) - SN(KV0002) - ADDRESS(2)"), 6000);
-        const bool alarmDuringFlood = !done;
-        while (!done) {
-            rssMost = std::max(rssMost, residentKb());
-            QTest::qWait(100);
-        }
+        sampler.start(100);
+        loop.exec();
         sender.join();
         meter.stop();
         const double floodS = std::chrono::duration<double>(std::chrono::steady_clock::now() - floodStart).count();
         QTest::qWait(500);
         rssMost = std::max(rssMost, residentKb());
 
+        QVERIFY(alarmSet);
         QVERIFY(alarmLogged);
         QVERIFY(alarmDuringFlood);
         QCOMPARE(sent.load(), 50000);
         QVERIFY2(rssMost - rssBefore < 64 * 1024,
                  qPrintable(QStringLiteral("resident memory grew by %1 kB").arg(rssMost - rssBefore)));
-        QVERIFY2(meter.longestStall().stallMs() < 300, qPrintable(meter.summary()));
+        QVERIFY2(meter.longestStall().stallMs() < 100, qPrintable(meter.summary()));
         const TallyInput::Status status = r.status(TallyInput::Tsl5Udp);
         qInfo("flood: %llu taken, %llu dropped, resident memory %lld kB more at most, %s", status.received,
               status.dropped, rssMost - rssBefore, qPrintable(meter.summary()));
         QVERIFY2(status.received > 10000, qPrintable(QString::number(status.received)));
 
-        // Status polls in every second of the flood.
+        // Polls in every second of the flood.
         QList<int> pollsPerSecond(int(floodS), 0);
         for (const SimTraceEntry &entry : r.f.bus.trace()) {
             if (entry.kind != SimTraceEntry::Request || entry.bytes.size() == 18)
@@ -628,8 +654,12 @@ private slots:
             if (second >= 0 && second < pollsPerSecond.size())
                 ++pollsPerSecond[second];
         }
+        qInfo() << "polls in a quiet second:" << quietPolls << "in each second of the flood:" << pollsPerSecond;
+        // The frames take at most a quarter of the line; a third of the
+        // quiet rate leaves room for a busy machine.
         for (int s = 0; s < pollsPerSecond.size(); ++s)
-            QVERIFY2(pollsPerSecond.at(s) >= 5, qPrintable(QStringLiteral("second %1: %2 requests").arg(s).arg(pollsPerSecond.at(s))));
+            QVERIFY2(pollsPerSecond.at(s) >= quietPolls / 3,
+                     qPrintable(QStringLiteral("second %1: %2 polls").arg(s).arg(pollsPerSecond.at(s))));
 
         r.f.bus.clearTrace();
         r.send5(tsl5(0, 3, Red | Green, "AFTER"));
