@@ -301,7 +301,7 @@ private slots:
         // The other sender's packet comes between the halves.
         QVERIFY(writeAll(*b, TslPacket::stuffed(tsl5(0, 2, Red, "FROM B"))));
         QTRY_COMPARE_WITH_TIMEOUT(umdFrames(r.f.bus, 2), QStringList({frame(Red, "FROM B")}), 5000);
-        QTest::qWait(100); // let the first half be read on its own
+        // B wrote after A's first half: that half has been read, alone.
         QCOMPARE(umdFrames(r.f.bus, 1), QStringList());
         QVERIFY(writeAll(*a, dle.mid(firstDle + 1)));
         QTRY_COMPARE_WITH_TIMEOUT(umdFrames(r.f.bus, 1), QStringList({frame(3, QStringLiteral("CAM\u00FE1"))}), 5000);
@@ -360,11 +360,15 @@ private slots:
         QCOMPARE(r.status(TallyInput::Tsl5Tcp).dropped, quint64(1));
 
         senders.front()->disconnectFromHost();
-        QTest::qWait(200); // the input hears of it after the next turn
+        QCOMPARE(senders.front()->state(), QAbstractSocket::UnconnectedState);
+        // Once a packet sent after the hang-up has been read, so has the
+        // hang-up.
+        QVERIFY(writeAll(*senders.at(1), TslPacket::stuffed(tsl5(0, 1, Red | Green, "AFTER"))));
+        QTRY_COMPARE_WITH_TIMEOUT(umdFrames(r.f.bus, 1).value(1), frame(3, "AFTER"), 5000);
         auto again = r.connectTcp();
         QVERIFY(again);
         QVERIFY(writeAll(*again, TslPacket::stuffed(tsl5(0, 1, Green, "AGAIN"))));
-        QTRY_COMPARE_WITH_TIMEOUT(umdFrames(r.f.bus, 1).value(1), frame(Green, "AGAIN"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(umdFrames(r.f.bus, 1).value(2), frame(Green, "AGAIN"), 5000);
         QCOMPARE(r.status(TallyInput::Tsl5Tcp).dropped, quint64(1));
     }
 
