@@ -716,6 +716,10 @@ private slots:
         QUdpSocket sender;
         sender.writeDatagram(tsl5(0, 1, Red, "WINDOW"), QHostAddress::LocalHost, port);
         QTRY_COMPARE_WITH_TIMEOUT(umdFrames(m.bus, 1), QStringList({frame(Red, "WINDOW")}), 5000);
+        const QAbstractItemModel *table = m.table()->model();
+        QCOMPARE(table->headerData(MonitorModel::UmdColumn, Qt::Horizontal).toString(), QStringLiteral("UMD"));
+        QTRY_COMPARE_WITH_TIMEOUT(table->index(0, MonitorModel::UmdColumn).data().toString(), QStringLiteral("WINDOW"), 5000);
+        QVERIFY(!m.table()->isColumnHidden(MonitorModel::UmdColumn));
     }
 
     // A port in use: a warning names it and the window goes on.
