@@ -42,7 +42,7 @@ TallyDlg::TallyDlg(const TallyInput *input, QWidget *parent)
     tsl31PortSpin = spin(1, 65535);
     screenSpin = spin(0, TallySettings::MaxScreen);
     bindEdit = new QLineEdit;
-    bindEdit->setToolTip(tr("127.0.0.1: this computer only; 0.0.0.0: every network"));
+    bindEdit->setToolTip(tr("127.0.0.1: this computer only; 0.0.0.0: every IPv4 network; ::: every network"));
     allowEdit = new QLineEdit;
     allowEdit->setToolTip(tr("Addresses or ranges such as 10.1.2.0/24, separated by commas; empty: anyone"));
     allowNote = new QLabel;

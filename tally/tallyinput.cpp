@@ -62,7 +62,10 @@ QStringList TallyInput::start(const TallySettings &settings, int baud)
 
     QStringList failures;
     QHostAddress address;
-    const bool addressOk = address.setAddress(settings.bind.trimmed());
+    bool addressOk = address.setAddress(settings.bind.trimmed());
+    // Qt's "::" is IPv6 only; an operator writing it means every network.
+    if (addressOk && address == QHostAddress(QHostAddress::AnyIPv6))
+        address = QHostAddress(QHostAddress::Any);
     const auto failed = [&](Listener listener, const QString &why) {
         statuses[listener].error = why;
         failures << tr("%1, port %2: %3").arg(listenerName(listener)).arg(statuses[listener].port).arg(why);
