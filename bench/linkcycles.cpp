@@ -8,7 +8,7 @@
 // must hold whatever the load: every cycle noticed and recovered, logged once
 // each way, the same monitors at the end, and memory that stays flat.
 #include "bench/benchresult.h"
-#include "bench/residentmemory.h"
+#include "tests/support/residentmemory.h"
 #include "tests/support/sanitizerbuild.h"
 #include "tests/support/supervisionfixture.h"
 

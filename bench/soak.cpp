@@ -15,7 +15,7 @@
 // Warm-up: the search, the read-out of every monitor, then --warmup seconds
 // of flapping; the memory baseline and the exchange count start there.
 #include "bench/monitorflapper.h"
-#include "bench/residentmemory.h"
+#include "tests/support/residentmemory.h"
 #include "tests/support/sanitizerbuild.h"
 #include "monitor/alarmstatus.h"
 #include "tests/support/loopgapmeter.h"

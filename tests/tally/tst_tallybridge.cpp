@@ -3,33 +3,12 @@
 // between, and the last state again for a monitor that comes back.
 #include "tally/tallybridge.h"
 #include "tests/support/supervisionfixture.h"
+#include "tests/support/umdframes.h"
 #include "tools/sim/simfault.h"
 
 #include <QtTest>
 
 namespace {
-
-// Each UMD frame to this address since the trace was cleared, as
-// "<lamp bits> <8 characters>"; the frame's second copy of the text is
-// checked against the first.
-QStringList umdFrames(const SimBus &bus, quint8 address = 0)
-{
-    QStringList frames;
-    for (const SimTraceEntry &entry : bus.trace()) {
-        if (entry.kind != SimTraceEntry::Request || entry.bytes.size() != 18)
-            continue;
-        if (address && entry.address != address)
-            continue;
-        const QByteArray text = entry.bytes.mid(2, 8);
-        QString frame = QStringLiteral("%1 %2").arg(quint8(entry.bytes.at(1)) & 3).arg(QString::fromLatin1(text));
-        if (entry.bytes.mid(10, 8) != text)
-            frame += QStringLiteral(" (copies differ)");
-        if (!address)
-            frame.prepend(QStringLiteral("%1:").arg(entry.address));
-        frames << frame;
-    }
-    return frames;
-}
 
 UmdState state(const char *text, quint8 tally)
 {

@@ -7,7 +7,9 @@
 #include "tests/support/loopgapmeter.h"
 #include "tests/support/mainwindowfixture.h"
 #include "tests/support/modalwatcher.h"
+#include "tests/support/residentmemory.h"
 #include "tests/support/supervisionfixture.h"
+#include "tests/support/umdframes.h"
 #include "tests/support/tslpacket.h"
 #include "tools/sim/simfault.h"
 
@@ -30,28 +32,6 @@ namespace {
 constexpr quint8 Red = UmdState::Red;
 constexpr quint8 Green = UmdState::Green;
 constexpr int Baud = 115200;
-
-// Each UMD frame to this address since the trace was cleared, as
-// "<lamp bits> <8 characters>"; the second copy of the text is checked
-// against the first. Address 0: every address, prefixed "<address>:".
-QStringList umdFrames(const SimBus &bus, quint8 address = 0)
-{
-    QStringList frames;
-    for (const SimTraceEntry &entry : bus.trace()) {
-        if (entry.kind != SimTraceEntry::Request || entry.bytes.size() != 18)
-            continue;
-        if (address && entry.address != address)
-            continue;
-        const QByteArray text = entry.bytes.mid(2, 8);
-        QString frame = QStringLiteral("%1 %2").arg(quint8(entry.bytes.at(1)) & 3).arg(QString::fromLatin1(text));
-        if (entry.bytes.mid(10, 8) != text)
-            frame += QStringLiteral(" (copies differ)");
-        if (!address)
-            frame.prepend(QStringLiteral("%1:").arg(entry.address));
-        frames << frame;
-    }
-    return frames;
-}
 
 // "<lamps> <text padded to 8>", as umdFrames() shows a frame.
 QString frame(quint8 lamps, const QString &text)
@@ -78,18 +58,6 @@ QList<quint16> freePorts(int count)
         tcp.push_back(std::move(t));
     }
     return ports;
-}
-
-qint64 residentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
 }
 
 // A supervisor on a paced simulated bus with a tally input listening on

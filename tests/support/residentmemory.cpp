@@ -1,4 +1,4 @@
-#include "bench/residentmemory.h"
+#include "tests/support/residentmemory.h"
 
 #include <QByteArray>
 #include <QFile>
