@@ -299,21 +299,31 @@ void TestSimLine::pacing()
     QFETCH(double, slack);
     QFETCH(int, extraMs);
     tell({"! add 5", QStringLiteral("! baud %1").arg(baud), QStringLiteral("! turnaround %1").arg(turnaroundMs)});
-    QElapsedTimer timer;
-    timer.start();
-    double firstByteMs = 0;
-    for (int i = 0; i < exchanges; ++i) {
-        QVERIFY(m_client.write(hexToBytes(request)));
-        QCOMPARE(m_client.read(1, 2000).size(), 1);
-        firstByteMs = timer.nsecsElapsed() / 1e6;
-        QCOMPARE(m_client.read(replyLength - 1, 2000).size(), replyLength - 1);
-    }
-    const double ms = timer.nsecsElapsed() / 1e6;
     const double wire = exchanges * (turnaroundMs + (baud ? 10000.0 / baud : 0) * (hexToBytes(request).size() + replyLength));
-    QVERIFY2(ms >= wire * 0.99 && ms <= wire * (1 + slack) + extraMs,
-             qPrintable(QStringLiteral("%1 ms for wire %2 ms").arg(ms).arg(wire)));
-    // A long reply trickles in over its time instead of arriving at once.
-    QVERIFY(replyLength < 100 || firstByteMs < wire / 2);
+    // Never faster than the wire, in any attempt. Not much slower either,
+    // but the clock here also counts this client's own wake-ups, which a
+    // busy machine delays: one attempt of three within the bound shows
+    // that the line itself keeps pace.
+    QStringList attempts;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        QElapsedTimer timer;
+        timer.start();
+        double firstByteMs = 0;
+        for (int i = 0; i < exchanges; ++i) {
+            QVERIFY(m_client.write(hexToBytes(request)));
+            QCOMPARE(m_client.read(1, 2000).size(), 1);
+            firstByteMs = timer.nsecsElapsed() / 1e6;
+            QCOMPARE(m_client.read(replyLength - 1, 2000).size(), replyLength - 1);
+        }
+        const double ms = timer.nsecsElapsed() / 1e6;
+        QVERIFY2(ms >= wire * 0.99, qPrintable(QStringLiteral("%1 ms for wire %2 ms").arg(ms).arg(wire)));
+        // A long reply trickles in over its time instead of arriving at once.
+        QVERIFY(replyLength < 100 || firstByteMs < wire / 2);
+        attempts << QString::number(ms, 'f', 1);
+        if (ms <= wire * (1 + slack) + extraMs)
+            return;
+    }
+    QFAIL(qPrintable(QStringLiteral("%1 ms for wire %2 ms").arg(attempts.join(QLatin1String(", "))).arg(wire)));
 }
 
 QTEST_GUILESS_MAIN(TestSimLine)
