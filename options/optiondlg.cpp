@@ -3,6 +3,7 @@
 #include "monitor/alarmsettings.h"
 #include "monitor/settingsfile.h"
 #include "supervision/eventlog.h"
+#include "transport/serialsettings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 
 OptionDlg::OptionDlg(QWidget *parent)
     : QDialog(parent)
@@ -53,6 +55,25 @@ OptionDlg::OptionDlg(QWidget *parent)
     toneGrid->addWidget(new QLabel(tr("Alarm tone")), 0, 0);
     toneGrid->addWidget(toneCombo, 0, 1, 1, 2);
 
+    // Off, each dead monitor costs its time-out in every round of polls.
+    auto *lostGroup = new QGroupBox(tr("Lost monitors"));
+    auto *lostGrid = new QGridLayout(lostGroup);
+    const int lostPoll = SerialSettings::read().lostPoll;
+    lostPollStored = openSettings().contains(QStringLiteral("%1/%2").arg(QLatin1String(SerialSettings::Group),
+                                                                          QLatin1String(SerialSettings::LostPollKey)));
+    lostPollBox = new QCheckBox(tr("Poll lost monitors every"));
+    lostPollBox->setToolTip(tr("A monitor that does not answer is polled once in this time instead of in "
+                               "every round, so that it does not slow the others down"));
+    lostPollBox->setChecked(lostPoll != 0);
+    lostPollSpin = new QSpinBox;
+    lostPollSpin->setRange(SerialSettings::MinLostPoll, SerialSettings::MaxLostPoll);
+    lostPollSpin->setSuffix(tr(" seconds"));
+    lostPollSpin->setValue(lostPoll ? lostPoll : 10);
+    lostPollSpin->setEnabled(lostPoll != 0);
+    connect(lostPollBox, &QCheckBox::toggled, lostPollSpin, &QSpinBox::setEnabled);
+    lostGrid->addWidget(lostPollBox, 0, 0);
+    lostGrid->addWidget(lostPollSpin, 0, 1);
+
     auto *okButton = new QPushButton(tr("OK"));
     okButton->setDefault(true);
     auto *cancelButton = new QPushButton(tr("Cancel"));
@@ -64,8 +85,9 @@ OptionDlg::OptionDlg(QWidget *parent)
     grid->addWidget(dirGroup, 0, 0, 1, 6);
     grid->addWidget(alarmGroup, 1, 0, 1, 6);
     grid->addWidget(toneGroup, 2, 0, 1, 6);
-    grid->addWidget(okButton, 3, 3);
-    grid->addWidget(cancelButton, 3, 5);
+    grid->addWidget(lostGroup, 3, 0, 1, 6);
+    grid->addWidget(okButton, 4, 3);
+    grid->addWidget(cancelButton, 4, 5);
 }
 
 OptionDlg::~OptionDlg() = default;
@@ -99,5 +121,11 @@ void OptionDlg::accept()
         settings.endGroup();
         settings.sync();
     }
+    // Written only when on, or to switch it off: a file that never had the
+    // key stays without it.
+    if (lostPollBox->isChecked())
+        SerialSettings::writeLostPoll(lostPollSpin->value());
+    else if (lostPollStored)
+        SerialSettings::writeLostPoll(0);
     QDialog::accept();
 }

@@ -10,9 +10,11 @@
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class QSpinBox;
 
 // The operator's options: where the event logs go, which alarm kinds count,
-// and how the alarm tone plays. Built from mc422.ini each time it is shown;
+// how the alarm tone plays, and how often a monitor that does not answer is
+// polled. Built from mc422.ini each time it is shown;
 // only OK writes the file back.
 class OptionDlg : public QDialog
 {
@@ -33,6 +35,9 @@ private:
     std::array<QCheckBox *, AlarmKinds::KindCount> alarmBoxes; // indexed by kind
     QCheckBox *linkBox;
     QComboBox *toneCombo;
+    QCheckBox *lostPollBox;
+    QSpinBox *lostPollSpin;
+    bool lostPollStored; // the key is in the file: unchecking stores 0
 };
 
 #endif // OPTIONDLG_H

@@ -123,12 +123,34 @@ void MonitorList::clear()
     known.store(0);
 }
 
-int MonitorList::nextPollAddress()
+void MonitorList::setLostPollInterval(std::chrono::milliseconds interval)
+{
+    std::lock_guard<std::recursive_mutex> guard(mutex);
+    lostPollInterval = interval;
+    polledAt.clear();
+}
+
+int MonitorList::nextPollAddress(Clock::time_point now, Clock::time_point *dueAt)
 {
     std::lock_guard<std::recursive_mutex> guard(mutex);
     if (monitors.isEmpty())
         return -1;
-    if (pollIndex >= monitors.size())
-        pollIndex = 0;
-    return monitors.at(pollIndex++)->address;
+    Clock::time_point firstDue = Clock::time_point::max();
+    for (int tried = 0; tried < monitors.size(); ++tried) {
+        if (pollIndex >= monitors.size())
+            pollIndex = 0;
+        const CMonitor *monitor = monitors.at(pollIndex++);
+        if (lostPollInterval.count() == 0)
+            return monitor->address;
+        const auto last = polledAt.constFind(monitor->address);
+        if (!(monitor->state & CMonitor::StateZombie) || last == polledAt.constEnd()
+            || *last + lostPollInterval <= now) {
+            polledAt.insert(monitor->address, now);
+            return monitor->address;
+        }
+        firstDue = std::min(firstDue, *last + lostPollInterval);
+    }
+    if (dueAt)
+        *dueAt = firstDue;
+    return -1;
 }

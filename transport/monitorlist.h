@@ -1,9 +1,11 @@
 #ifndef MONITORLIST_H
 #define MONITORLIST_H
 
+#include <QHash>
 #include <QList>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 
 class CMonitor;
@@ -39,9 +41,18 @@ public:
     int replace(CMonitor *monitor);
     void clear();
 
-    // The address of the next status poll, in list order and round again;
-    // -1 when the list is empty.
-    int nextPollAddress();
+    using Clock = std::chrono::steady_clock;
+
+    // A zombie is polled at most once per interval instead of in every
+    // round, so that dead monitors do not slow the live ones; zero polls
+    // it like any other.
+    void setLostPollInterval(std::chrono::milliseconds interval);
+
+    // The address of the next status poll, in list order and round again,
+    // passing over zombies polled less than the interval ago; -1 when the
+    // list is empty, or when every monitor waits so, with *dueAt then set to
+    // when the first of them is due.
+    int nextPollAddress(Clock::time_point now = Clock::now(), Clock::time_point *dueAt = nullptr);
     // The record count, read without the lock: a caller holding another
     // lock must not wait for this one.
     int knownCount() const { return known.load(); }
@@ -52,6 +63,9 @@ private:
     QList<quint8> removedAddresses;
     int pollIndex = 0;
     std::atomic<int> known{0};
+    std::chrono::milliseconds lostPollInterval{0};
+    // When each address was last polled; kept only while the interval is set.
+    QHash<quint8, Clock::time_point> polledAt;
 };
 
 #endif // MONITORLIST_H

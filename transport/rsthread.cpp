@@ -132,6 +132,7 @@ bool RSThread::openPort()
 
     lastSettings = SerialSettings::read();
     exchange.setTotalTimeout(lastSettings.totalTimeout);
+    monitors.setLostPollInterval(std::chrono::seconds(lastSettings.lostPoll));
     configuredPortName = lastSettings.port;
     if (configureAndOpen())
         return true;
@@ -291,8 +292,9 @@ void RSThread::run()
             if (searchFinished)
                 emit searchDone();
         }
+        std::chrono::steady_clock::time_point dueAt{};
         if (!cmd)
-            cmd = nextPoll(); // the queue lock is released before the monitor lock
+            cmd = nextPoll(&dueAt); // the queue lock is released before the monitor lock
         if (cmd) {
             if (cmd->address == 0) {
                 delete cmd; // never sent, never reported
@@ -307,6 +309,12 @@ void RSThread::run()
             }
         }
         lock.lock();
+        // Only zombies are listed and none is due: sleep until one is,
+        // unless a command, a search or a stop comes first.
+        if (!cmd && dueAt != std::chrono::steady_clock::time_point())
+            workAvailable.wait_until(lock, dueAt, [this] {
+                return (flags & (StopRequested | Searching | PortLost)) || !queue.isEmpty();
+            });
     }
     // Still under the queue lock, which stopBus takes after its wait: so the
     // worker's last touch of this object is ordered before whatever follows
@@ -381,8 +389,8 @@ void RSThread::serveLostPort(std::unique_lock<std::mutex> &lock)
         flags &= ~PortLost;
 }
 
-RSCmd *RSThread::nextPoll()
+RSCmd *RSThread::nextPoll(std::chrono::steady_clock::time_point *dueAt)
 {
-    const int address = monitors.nextPollAddress();
+    const int address = monitors.nextPollAddress(std::chrono::steady_clock::now(), dueAt);
     return address < 0 ? nullptr : new RSCmd(quint8(address));
 }

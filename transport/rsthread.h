@@ -122,8 +122,9 @@ private:
     void serveLostPort(std::unique_lock<std::mutex> &lock);
     // Closes the failed port and lets the worker try to reopen it.
     void losePort();
-    // The next status poll, or null when the list emptied meanwhile.
-    RSCmd *nextPoll();
+    // The next status poll, or null when the list emptied meanwhile or
+    // every monitor is a zombie not due yet (*dueAt then says when one is).
+    RSCmd *nextPoll(std::chrono::steady_clock::time_point *dueAt = nullptr);
     // Emits cmdDone for a finished command, or deletes it without a receiver.
     // Receivers lock the monitor list before they read it (see cmdDone).
     void handOver(RSCmd *cmd);

@@ -29,7 +29,8 @@ SerialSettings::SerialSettings()
       stopBitsIndex(DefaultStopBitsIndex),
       parityIndex(DefaultParityIndex),
       flowControlIndex(DefaultFlowControlIndex),
-      totalTimeout(DefaultTotalTimeout)
+      totalTimeout(DefaultTotalTimeout),
+      lostPoll(0)
 {
 }
 
@@ -45,6 +46,8 @@ SerialSettings SerialSettings::read()
     s.parityIndex = file.value(QLatin1String(ParityKey), s.parityIndex).toInt();
     s.flowControlIndex = file.value(QLatin1String(FlowControlKey), s.flowControlIndex).toInt();
     s.totalTimeout = file.value(QLatin1String(TotalTimeoutKey), s.totalTimeout).toInt();
+    const int lostPoll = file.value(QLatin1String(LostPollKey), 0).toInt();
+    s.lostPoll = lostPoll >= MinLostPoll && lostPoll <= MaxLostPoll ? lostPoll : 0;
     file.endGroup();
     return s;
 }
@@ -112,4 +115,13 @@ QSerialPort::FlowControl SerialSettings::flowControlForIndex(int index)
     case 2: return QSerialPort::SoftwareControl;
     default: return passedOn<QSerialPort::FlowControl>(index, 2, 3);
     }
+}
+
+void SerialSettings::writeLostPoll(int seconds)
+{
+    QSettings file = openSettings();
+    file.beginGroup(QLatin1String(Group));
+    file.setValue(QLatin1String(LostPollKey), seconds >= MinLostPoll && seconds <= MaxLostPoll ? seconds : 0);
+    file.endGroup();
+    file.sync();
 }

@@ -22,6 +22,12 @@ public:
     static constexpr char ParityKey[] = "parity";
     static constexpr char FlowControlKey[] = "flowcontrol";
     static constexpr char TotalTimeoutKey[] = "totaltimeout";
+    // Seconds between polls of a monitor that does not answer; 0 polls it
+    // in every round like the others. Not one of the link dialog's keys:
+    // write() leaves it as it is, writeLostPoll() sets it.
+    static constexpr char LostPollKey[] = "lostpoll";
+    static constexpr int MinLostPoll = 2;
+    static constexpr int MaxLostPoll = 60;
 
     static constexpr char DefaultPort[] = "COM1";
     static constexpr int DefaultBaudRateIndex = 12;   // 9600 baud
@@ -42,8 +48,11 @@ public:
     // Opens the settings file, reads the group with its defaults, drops the
     // file. An integer key whose value is not a number reads as 0.
     static SerialSettings read();
-    // Stores every key of the group.
+    // Stores every key of the group but the lost-monitor interval.
     void write() const;
+    // Stores the lost-monitor interval alone: 0, or MinLostPoll to
+    // MaxLostPoll seconds.
+    static void writeLostPoll(int seconds);
 
     // The stored indexes translated for QSerialPort. An index outside its
     // table goes to QSerialPort as the very number that was stored, cast to
@@ -75,6 +84,9 @@ public:
     int parityIndex;
     int flowControlIndex;
     int totalTimeout;    // ms, for the send and again for the receive phase
+    // Seconds, 0 (the default) or MinLostPoll to MaxLostPoll; any other
+    // stored value reads as 0, off.
+    int lostPoll;
 };
 
 #endif // SERIALSETTINGS_H

@@ -167,6 +167,46 @@ private slots:
         QCOMPARE(seen.size(), 2);
         QCOMPARE(QSettings(work.iniPath(), QSettings::IniFormat).value("log/logpath").toString(), start + "/logs");
     }
+
+    // Shown as stored; switched on it stores the interval, switched off it
+    // stores 0, and a file that never had the key does not get one.
+    void lostMonitorPolling()
+    {
+        const auto run = [&](bool check, int seconds, QString *shown) {
+            return exec([&](OptionDlg *dialog) {
+                auto *box = dialog->findChild<QCheckBox *>();
+                for (QCheckBox *candidate : dialog->findChildren<QCheckBox *>())
+                    if (candidate->text() == QLatin1String("Poll lost monitors every"))
+                        box = candidate;
+                auto *spin = dialog->findChild<QSpinBox *>();
+                *shown = QStringLiteral("%1 %2 %3").arg(box->isChecked()).arg(spin->value()).arg(spin->isEnabled());
+                if (box->isChecked() != check)
+                    QTest::mouseClick(box, Qt::LeftButton);
+                spin->setValue(seconds);
+                ModalWatcher::click(dialog, "OK");
+            });
+        };
+        const auto stored = [&] {
+            QSettings settings(work.iniPath(), QSettings::IniFormat);
+            return settings.value("serial/lostpoll", "absent").toString();
+        };
+        QString shown;
+        QVERIFY(work.writeIni("[serial]\nport=COM3\n"));
+        QCOMPARE(run(false, 30, &shown), int(QDialog::Accepted));
+        QCOMPARE(shown, QStringLiteral("0 10 0"));
+        QCOMPARE(stored(), QStringLiteral("absent"));
+        QCOMPARE(run(true, 30, &shown), int(QDialog::Accepted));
+        QCOMPARE(stored(), QStringLiteral("30"));
+        QCOMPARE(run(false, 30, &shown), int(QDialog::Accepted));
+        QCOMPARE(shown, QStringLiteral("1 30 1"));
+        QCOMPARE(stored(), QStringLiteral("0"));
+        QVERIFY(work.writeIni("[serial]\nport=COM3\nlostpoll=500\n")); // out of range: off
+        QCOMPARE(run(false, 30, &shown), int(QDialog::Accepted));
+        QCOMPARE(shown, QStringLiteral("0 10 0"));
+        QCOMPARE(stored(), QStringLiteral("0"));
+        QSettings settings(work.iniPath(), QSettings::IniFormat);
+        QCOMPARE(settings.value("serial/port").toString(), QStringLiteral("COM3"));
+    }
 };
 
 QTEST_MAIN(TestOptionDlg)
