@@ -128,6 +128,7 @@ void MonitorList::setLostPollInterval(std::chrono::milliseconds interval)
     std::lock_guard<std::recursive_mutex> guard(mutex);
     lostPollInterval = interval;
     polledAt.clear();
+    livePollsSinceLost = 0;
 }
 
 int MonitorList::nextPollAddress(Clock::time_point now, Clock::time_point *dueAt)
@@ -135,20 +136,37 @@ int MonitorList::nextPollAddress(Clock::time_point now, Clock::time_point *dueAt
     std::lock_guard<std::recursive_mutex> guard(mutex);
     if (monitors.isEmpty())
         return -1;
+    if (lostPollInterval.count() == 0) {
+        if (pollIndex >= monitors.size())
+            pollIndex = 0;
+        return monitors.at(pollIndex++)->address;
+    }
+    // Zombies due together are polled one per round of the live monitors,
+    // not back to back: ten of them at once would hold every live monitor
+    // up for ten time-outs.
+    const int live = int(std::count_if(monitors.cbegin(), monitors.cend(), [](const CMonitor *monitor) {
+        return !(monitor->state & CMonitor::StateZombie);
+    }));
+    const bool lostTurn = livePollsSinceLost >= live;
     Clock::time_point firstDue = Clock::time_point::max();
     for (int tried = 0; tried < monitors.size(); ++tried) {
         if (pollIndex >= monitors.size())
             pollIndex = 0;
         const CMonitor *monitor = monitors.at(pollIndex++);
-        if (lostPollInterval.count() == 0)
-            return monitor->address;
-        const auto last = polledAt.constFind(monitor->address);
-        if (!(monitor->state & CMonitor::StateZombie) || last == polledAt.constEnd()
-            || *last + lostPollInterval <= now) {
+        if (!(monitor->state & CMonitor::StateZombie)) {
+            ++livePollsSinceLost;
             polledAt.insert(monitor->address, now);
             return monitor->address;
         }
-        firstDue = std::min(firstDue, *last + lostPollInterval);
+        const auto last = polledAt.constFind(monitor->address);
+        const bool due = last == polledAt.constEnd() || *last + lostPollInterval <= now;
+        if (due && lostTurn) {
+            livePollsSinceLost = 0;
+            polledAt.insert(monitor->address, now);
+            return monitor->address;
+        }
+        if (!due)
+            firstDue = std::min(firstDue, *last + lostPollInterval);
     }
     if (dueAt)
         *dueAt = firstDue;

@@ -49,9 +49,10 @@ public:
     void setLostPollInterval(std::chrono::milliseconds interval);
 
     // The address of the next status poll, in list order and round again,
-    // passing over zombies polled less than the interval ago; -1 when the
-    // list is empty, or when every monitor waits so, with *dueAt then set to
-    // when the first of them is due.
+    // passing over zombies polled less than the interval ago, and polling
+    // due zombies one per round of the live monitors; -1 when the list is
+    // empty, or when every monitor is a zombie not due yet, with *dueAt then
+    // set to when the first of them is due.
     int nextPollAddress(Clock::time_point now = Clock::now(), Clock::time_point *dueAt = nullptr);
     // The record count, read without the lock: a caller holding another
     // lock must not wait for this one.
@@ -66,6 +67,7 @@ private:
     std::chrono::milliseconds lostPollInterval{0};
     // When each address was last polled; kept only while the interval is set.
     QHash<quint8, Clock::time_point> polledAt;
+    int livePollsSinceLost = 0;
 };
 
 #endif // MONITORLIST_H

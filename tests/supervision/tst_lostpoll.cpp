@@ -113,6 +113,31 @@ private slots:
         QCOMPARE(f.newMessages().filter(QStringLiteral("ADDRESS(5)")).size(), 1);
     }
 
+    // Zombies due at the same moment are polled one per round of the live
+    // monitors, never back to back.
+    void dueZombiesTakeTurns()
+    {
+        SupervisionFixture f;
+        QVERIFY(start(f, {5, 6, 7, 8, 9}, QStringLiteral("lostpoll=2")));
+        for (quint8 address : {5, 7, 9})
+            QVERIFY(f.bus.setFault(address, SimFault(SimFault::Silence)));
+        QTRY_VERIFY_WITH_TIMEOUT(f.newMessages().filter(QStringLiteral("[MONITOR]: ZOMBIE")).size() == 3, 5000);
+        f.bus.clearTrace();
+        QTest::qWait(4500);
+        QString order; // z: a zombie's poll, l: a live one's
+        int zombiePolls = 0;
+        for (const SimTraceEntry &entry : f.bus.trace()) {
+            if (entry.kind != SimTraceEntry::Request || entry.bytes.size() != 2 || quint8(entry.bytes.at(1)) != 0x80)
+                continue;
+            const bool zombie = entry.address % 2 == 1;
+            zombiePolls += zombie;
+            if (zombie || !order.endsWith(QLatin1String("ll")))
+                order += zombie ? QLatin1Char('z') : QLatin1Char('l');
+        }
+        QVERIFY2(zombiePolls >= 4 && zombiePolls <= 9, qPrintable(QString::number(zombiePolls)));
+        QVERIFY2(!order.contains(QLatin1String("zz")) && !order.contains(QLatin1String("zlz")), qPrintable(order));
+    }
+
     // With only a dead monitor listed, the worker sleeps between its polls
     // and still stops at once.
     void onlyZombiesListed()
