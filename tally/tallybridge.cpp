@@ -65,11 +65,6 @@ void TallyBridge::want(quint8 address, const UmdState &state)
     sendNext();
 }
 
-int TallyBridge::waitingCount() const
-{
-    return int(std::count_if(table.begin(), table.end(), [](const Slot &slot) { return slot.waitingSince != 0; }));
-}
-
 void TallyBridge::markWaiting(Slot &slot)
 {
     if (!slot.waitingSince)
@@ -81,10 +76,9 @@ void TallyBridge::noteQueued(quint8 address, const QByteArray &text, quint8 tall
     if (address < FirstAddress || address > LastAddress)
         return;
     Slot &slot = table[address];
-    const UmdState state = normalised(text, tally);
-    slot.lastSet = state;
     if (sendingOwn)
         return;
+    const UmdState state = normalised(text, tally);
     // Someone else (the operator's "Set") spoke last: that is what the
     // monitor shows, and what is wanted until a source says otherwise.
     slot.shown = state;
@@ -128,9 +122,7 @@ void TallyBridge::noteMonitor(const CMonitor &monitor)
     const bool returned = wasKnown && alive
         && ((before & CMonitor::StateZombie)
             || (!(before & CMonitor::StatePower) && (monitor.state & CMonitor::StatePower)));
-    if (returned && (slot.wanted || slot.lastSet)) {
-        if (!slot.wanted)
-            slot.wanted = slot.lastSet;
+    if (returned && slot.wanted) {
         slot.shown.reset();
         if (monitor.address != inFlight)
             markWaiting(slot);

@@ -46,8 +46,6 @@ public:
     // ignored).
     void want(quint8 address, const UmdState &state);
 
-    // Addresses whose frame waits for its turn.
-    int waitingCount() const;
     // Frames queued with the supervisor by this bridge so far.
     quint64 framesSent() const { return sent; }
 
@@ -60,10 +58,11 @@ private slots:
 private:
     struct Slot
     {
+        // The newest state, from a source or the operator: also what a
+        // returning monitor gets.
         std::optional<UmdState> wanted;
-        std::optional<UmdState> shown;   // last queued to the monitor, as far as we know
-        std::optional<UmdState> lastSet; // last queued by anyone: what a returning monitor gets
-        quint64 waitingSince = 0;        // 0: not waiting
+        std::optional<UmdState> shown; // last queued to the monitor, as far as we know
+        quint64 waitingSince = 0;      // 0: not waiting
         quint32 monitorState = 0;
         bool known = false;
     };
