@@ -1,6 +1,8 @@
 #ifndef CMONITOR_H
 #define CMONITOR_H
 
+#include "monitor/bushealth.h"
+
 #include <QByteArray>
 #include <QMetaType>
 #include <QString>
@@ -71,6 +73,7 @@ public:
     quint8 mode;
     quint32 functions;
     std::array<qint32, RotaryCount> rotaryValues;
+    BusHealth health;
 };
 
 Q_DECLARE_METATYPE(CMonitor)
