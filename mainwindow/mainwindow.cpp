@@ -3,6 +3,8 @@
 #include "detail/mwindow.h"
 #include "iconview/miconview.h"
 #include "mainwindow/alarmsound.h"
+#include "mainwindow/eventsdock.h"
+#include "mainwindow/eventsmodel.h"
 #include "mainwindow/seriallinkdlg.h"
 #include "mainwindow/tallydlg.h"
 #include "tally/tallyinput.h"
@@ -48,6 +50,9 @@ constexpr char CenterViewKey[] = "centerview";
 constexpr char DetailGroup[] = "detailview";
 constexpr char FloatKey[] = "isfloat";
 constexpr char VisibleKey[] = "isvisible";
+// Written only while the events dock is shown, so that a window that never
+// shows it leaves the file as it was.
+constexpr char EventGroup[] = "eventview";
 
 enum CenterView { TableView = 0, IconView = 1 };
 
@@ -160,6 +165,15 @@ void MainWindow::createViews()
                                | QDockWidget::DockWidgetFloatable);
     addDockWidget(Qt::RightDockWidgetArea, monitorWindow);
 
+    eventsDock = new EventsDock(tr("Events"), this);
+    eventsDock->setObjectName(QStringLiteral("eventsDock"));
+    // The log's opening line was written before anyone listened: it is in
+    // the file already.
+    eventsDock->model()->addFile(controller->logFileName());
+    connect(controller, &MController::eventLogged, eventsDock, &EventsDock::addLine);
+    addDockWidget(Qt::BottomDockWidgetArea, eventsDock);
+    eventsDock->hide();
+
     connect(tableView, &QTableView::clicked, this, &MainWindow::toggleSortMWindow);
     connect(iconView, &MIconView::clicked, this, &MainWindow::toggleMWindow);
 }
@@ -253,7 +267,11 @@ void MainWindow::createActions()
 
     viewMenu = menuBar()->addMenu(tr("&View"));
     viewMenu->setObjectName(QStringLiteral("viewMenu"));
-    addEntries(viewMenu, {tableViewAct, iconViewAct, nullptr, monitorWindowAct, nullptr,
+    QAction *eventsAct = eventsDock->toggleViewAction();
+    eventsAct->setObjectName(QStringLiteral("eventsAct"));
+    eventsAct->setIcon(QIcon(QStringLiteral(":/icons/img/events.png")));
+    eventsAct->setStatusTip(tr("Show the events of this run"));
+    addEntries(viewMenu, {tableViewAct, iconViewAct, nullptr, monitorWindowAct, eventsAct, nullptr,
                           saveLayoutAct, restoreLayoutAct});
 
     advancedMenu = menuBar()->addMenu(tr("&Advanced"));
@@ -324,11 +342,14 @@ void MainWindow::readSettings()
     const bool floating = settings.value(QLatin1String(FloatKey), false).toBool();
     const bool visible = settings.value(QLatin1String(VisibleKey), true).toBool();
     settings.endGroup();
+    const bool eventsVisible =
+        settings.value(QLatin1String(EventGroup) + QLatin1Char('/') + QLatin1String(VisibleKey), false).toBool();
 
     resize(size);
     move(pos);
     monitorWindow->setFloating(floating);
     monitorWindow->setVisible(visible);
+    eventsDock->setVisible(eventsVisible);
 }
 
 void MainWindow::writeSettings()
@@ -340,6 +361,11 @@ void MainWindow::writeSettings()
     settings.setValue(QLatin1String(FloatKey), monitorWindow->isFloating());
     settings.setValue(QLatin1String(VisibleKey), monitorWindow->isVisible());
     settings.endGroup();
+    const QString eventsKey = QLatin1String(EventGroup) + QLatin1Char('/') + QLatin1String(VisibleKey);
+    if (eventsDock->isVisible())
+        settings.setValue(eventsKey, true);
+    else
+        settings.remove(eventsKey);
 }
 
 void MainWindow::setupAudio()

@@ -7,6 +7,7 @@
 #include <QPointer>
 
 class AlarmSound;
+class EventsDock;
 class CMonitor;
 class MController;
 class MIconView;
@@ -108,6 +109,7 @@ private:
     MController *controller = nullptr;
     QTableView *tableView = nullptr;
     MWindow *monitorWindow = nullptr;
+    EventsDock *eventsDock = nullptr;
     MIconView *iconView = nullptr;
     QPointer<ScriptRunner> runningScript; // while doTest() runs
     QLabel *messageLabel = nullptr;

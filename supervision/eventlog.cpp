@@ -75,8 +75,13 @@ bool EventLog::openNewFile(const QString &dir)
 
 void EventLog::writeLine(const QString &text)
 {
-    QTextStream stream(&file);
-    stream << timeStamp() << " - " << text << "\r\n";
+    const QString line = timeStamp() + QStringLiteral(" - ") + text;
+    {
+        QTextStream stream(&file);
+        stream << line << "\r\n";
+    }
+    if (lineWritten)
+        lineWritten(line);
 }
 
 void EventLog::write(const QString &text)

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QString>
 
+#include <functional>
+
 // The rotating text log of bus events. Files are named after their creation
 // time, "mc_yyyy_MM_dd-hh_mm_ss.log", in the directory of the "logpath"
 // setting; a file that reaches "logsize" bytes is closed and a new one begun.
@@ -29,6 +31,14 @@ public:
     void close();
     void write(const QString &text);
 
+    // Called with every line once it is in the file: the time stamp, " - "
+    // and the text, without the line end. The opening and closing lines of
+    // each file included.
+    void setLineWritten(std::function<void(const QString &line)> handler)
+    {
+        lineWritten = std::move(handler);
+    }
+
     bool isOpen() const { return file.isOpen(); }
     QString fileName() const { return file.fileName(); }
 
@@ -40,6 +50,7 @@ private:
     void writeLine(const QString &text);
 
     QFile file;
+    std::function<void(const QString &)> lineWritten;
 };
 
 #endif // EVENTLOG_H

@@ -34,6 +34,7 @@ MController::MController(QObject *parent)
     connect(thread, &RSThread::openFailed, this, &MController::forwardOpenFailure,
             Qt::DirectConnection);
 
+    log.setLineWritten([this](const QString &line) { emit eventLogged(line); });
     log.open();
 }
 

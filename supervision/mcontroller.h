@@ -70,6 +70,9 @@ signals:
     // and whether it succeeded. For those who pace their own traffic by the
     // bus's.
     void exchangeFinished(quint8 code, quint8 address, bool ok);
+    // Every line of the event log as written to the file (time stamp
+    // included, line end not), the rotation's closing and opening lines too.
+    void eventLogged(const QString &line);
 
 public slots:
     void cmdAnalyzer(RSCmd *cmd);
