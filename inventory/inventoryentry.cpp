@@ -21,11 +21,9 @@ InventoryEntry InventoryEntry::fromMonitor(const CMonitor &m, const QString &sta
     for (int i = 0; i + 1 < m.boardVersions.size(); i += 2)
         e.boardVersions << CMonitor::versionText(quint8(m.boardVersions.at(i)),
                                                  quint8(m.boardVersions.at(i + 1)));
-    // Input and mode read 0 until fetched, which would name a real input.
-    if (!(m.pendingQueries & CMonitor::QueryInputMode)) {
-        e.input = codeName(inputName(m.input), m.input);
-        e.mode = codeName(modeName(m.mode), m.mode);
-    }
+    // As the table shows them, also while a changed item is fetched again.
+    e.input = codeName(inputName(m.input), m.input);
+    e.mode = codeName(modeName(m.mode), m.mode);
     e.state = state;
     const BusHealth &h = m.health;
     e.lastGoodReply = h.lastGoodReply();

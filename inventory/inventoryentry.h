@@ -8,8 +8,7 @@
 class CMonitor;
 
 // One monitor as an inventory lists it: who it is, what it runs, how it
-// fares on the bus. Texts as the operator reads them in the window; an item
-// not fetched yet is empty rather than a made-up default.
+// fares on the bus. Texts as the operator reads them in the window.
 class InventoryEntry
 {
 public:

@@ -4,8 +4,8 @@
 #include "iconview/miconview.h"
 #include "inventory/inventory.h"
 #include "inventory/inventoryfile.h"
-#include "mainwindow/inventorycomparedlg.h"
 #include "mainwindow/alarmsound.h"
+#include "mainwindow/inventorycomparedlg.h"
 #include "mainwindow/seriallinkdlg.h"
 #include "mainwindow/tallydlg.h"
 #include "tally/tallyinput.h"
@@ -601,7 +601,7 @@ void MainWindow::doExportInventory()
     connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, json](const QString &filter) {
         dialog.setDefaultSuffix(QLatin1String(filter == json ? "json" : "csv"));
     });
-    dialog.selectFile(QStringLiteral("inventory-%1.csv")
+    dialog.selectFile(QStringLiteral("inventory-%1")
                           .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmm"))));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
