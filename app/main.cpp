@@ -1,3 +1,4 @@
+#include "app/commandline.h"
 #include "app/translations.h"
 #include "mainwindow/mainwindow.h"
 
@@ -7,6 +8,10 @@
 
 int main(int argc, char *argv[])
 {
+    // Commands for scripts run without a display: before any QApplication.
+    if (const std::optional<int> exitCode = CommandLine::run(argc, argv))
+        return *exitCode;
+
     QApplication app(argc, argv);
 
     const Translations::ExecutablePath exe =

@@ -8,7 +8,7 @@ set -e
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-60}
 bin=$PWD/build-fuzz/bin
-targets=${*:-"fuzz_apply fuzz_simframer fuzz_positions fuzz_script fuzz_analyzer fuzz_tsl"}
+targets=${*:-"fuzz_apply fuzz_simframer fuzz_positions fuzz_script fuzz_analyzer fuzz_tsl fuzz_inventory"}
 
 cmake -S . -B build-fuzz -DKC_FUZZ=ON \
     -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -2,14 +2,18 @@
 
 #include "detail/mwindow.h"
 #include "iconview/miconview.h"
+#include "inventory/inventory.h"
+#include "inventory/inventoryfile.h"
 #include "mainwindow/alarmsound.h"
 #include "mainwindow/eventsdock.h"
 #include "mainwindow/eventsmodel.h"
+#include "mainwindow/inventorycomparedlg.h"
 #include "mainwindow/seriallinkdlg.h"
 #include "mainwindow/tallydlg.h"
 #include "tally/tallyinput.h"
 #include "tally/tallysettings.h"
 #include "monitor/alarmsettings.h"
+#include "monitor/alarmstatus.h"
 #include "monitor/cmonitor.h"
 #include "monitor/model/monitormodel.h"
 #include "monitor/settingsfile.h"
@@ -237,6 +241,14 @@ void MainWindow::createActions()
         {&MainWindow::tallyAct, "tallyAct", ":/icons/img/configure.png", QT_TR_NOOP("Tally input..."),
          nullptr, QT_TR_NOOP("TSL UMD sources driving UMD text and tally lamps"), nullptr,
          [](MainWindow *w) { w->doTally(); }},
+        {&MainWindow::exportInventoryAct, "exportInventoryAct", ":/icons/img/save_lay.png",
+         QT_TR_NOOP("Export inventory…"), nullptr,
+         QT_TR_NOOP("Write every monitor's serial number, versions, state and bus health to a CSV or JSON file"),
+         nullptr, [](MainWindow *w) { w->doExportInventory(); }},
+        {&MainWindow::compareInventoryAct, "compareInventoryAct", ":/icons/img/open_folder.png",
+         QT_TR_NOOP("Compare with inventory…"), nullptr,
+         QT_TR_NOOP("List what changed on the bus since an exported inventory"), nullptr,
+         [](MainWindow *w) { w->doCompareInventory(); }},
         {&MainWindow::aboutAct, "aboutAct", ":/icons/img/about.png", QT_TR_NOOP("&About"),
          QT_TR_NOOP("Ctrl+A"), nullptr, nullptr, [](MainWindow *w) { w->doAbout(); }},
     };
@@ -263,7 +275,7 @@ void MainWindow::createActions()
     fileMenu = menuBar()->addMenu(tr("&File"));
     fileMenu->setObjectName(QStringLiteral("fileMenu"));
     addEntries(fileMenu, {searchAct, nullptr, removeAct, nullptr, configureAct, optionAct, nullptr,
-                          quitAct});
+                          exportInventoryAct, compareInventoryAct, nullptr, quitAct});
 
     viewMenu = menuBar()->addMenu(tr("&View"));
     viewMenu->setObjectName(QStringLiteral("viewMenu"));
@@ -584,6 +596,61 @@ void MainWindow::doSaveLayout()
 void MainWindow::doRestoreLayout()
 {
     iconView->restorePositions();
+}
+
+Inventory MainWindow::currentInventory() const
+{
+    Inventory inventory;
+    inventory.exported = QDateTime::currentDateTime();
+    inventory.port = controller->linkPortName();
+    inventory.application = QLatin1String(VersionText);
+    RSThread *thread = controller->transactionThread();
+    thread->lockMonitors();
+    for (int i = 0; i < controller->monitorCount(); ++i) {
+        const CMonitor *m = controller->monitorAt(i);
+        inventory.monitors << InventoryEntry::fromMonitor(*m, statusText(*m), inventory.exported);
+    }
+    thread->unlockMonitors();
+    inventory.sortByAddress();
+    return inventory;
+}
+
+void MainWindow::doExportInventory()
+{
+    const QString csv = tr("CSV (*.csv)");
+    const QString json = tr("JSON (*.json)");
+    QFileDialog dialog(this, tr("Export inventory"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters({csv, json});
+    // A name typed without a suffix gets the chosen type's.
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, json](const QString &filter) {
+        dialog.setDefaultSuffix(QLatin1String(filter == json ? "json" : "csv"));
+    });
+    dialog.selectFile(QStringLiteral("inventory-%1")
+                          .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmm"))));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    QString error;
+    if (!InventoryFile::write(dialog.selectedFiles().constFirst(), currentInventory(), &error))
+        QMessageBox::warning(this, tr("Export inventory"), error);
+}
+
+void MainWindow::doCompareInventory()
+{
+    const QString fileName = QFileDialog::getOpenFileName(
+        this, tr("Compare with inventory"), QString(),
+        tr("Inventories (*.csv *.json);;All files (*)"));
+    if (fileName.isEmpty())
+        return;
+    Inventory before;
+    QString error;
+    if (!InventoryFile::read(fileName, &before, &error)) {
+        QMessageBox::warning(this, tr("Compare with inventory"), error);
+        return;
+    }
+    InventoryCompareDlg dialog(fileName, before, currentInventory(), this);
+    dialog.exec();
 }
 
 void MainWindow::storeCenterView(int view)

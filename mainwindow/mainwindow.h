@@ -9,6 +9,7 @@
 class AlarmSound;
 class EventsDock;
 class CMonitor;
+class Inventory;
 class MController;
 class MIconView;
 class MWindow;
@@ -60,6 +61,8 @@ private slots:
     void toggleIconView();
     void playAlarmAudio();
     void doTally();
+    void doExportInventory();
+    void doCompareInventory();
 
 private:
     void createViews();
@@ -77,6 +80,8 @@ private:
     // (Re)starts the tally input as the settings say; a listener that
     // cannot listen is named in a warning, and everything else goes on.
     void startTally();
+    // Every listed monitor as it stands now, read under the monitor lock.
+    Inventory currentInventory() const;
 
     QMenu *fileMenu = nullptr;
     QMenu *advancedMenu = nullptr;
@@ -103,6 +108,8 @@ private:
     QAction *saveLayoutAct = nullptr;
     QAction *restoreLayoutAct = nullptr;
     QAction *tallyAct = nullptr;
+    QAction *exportInventoryAct = nullptr;
+    QAction *compareInventoryAct = nullptr;
 
     MonitorModel *model = nullptr;
     QSortFilterProxyModel *proxyModel = nullptr;
