@@ -83,6 +83,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(controller, &MController::monitorAdded, this, &MainWindow::updateStatusBar);
     connect(controller, &MController::monitorChanged, this, &MainWindow::updateStatusBar);
     connect(controller, &MController::monitorRemoved, this, &MainWindow::updateStatusBar);
+    connect(controller, &MController::acknowledgementChanged, this, &MainWindow::updateStatusBar);
     connect(controller, &MController::monitorChanged, monitorWindow, &MWindow::monitorUpdate);
     connect(controller, &MController::monitorRemoved, monitorWindow, &MWindow::monitorRemoved);
 
@@ -223,6 +224,10 @@ void MainWindow::createActions()
         {&MainWindow::tallyAct, "tallyAct", ":/icons/img/configure.png", QT_TR_NOOP("Tally input..."),
          nullptr, QT_TR_NOOP("TSL UMD sources driving UMD text and tally lamps"), nullptr,
          [](MainWindow *w) { w->doTally(); }},
+        {&MainWindow::acknowledgeAct, "acknowledgeAct", ":/icons/img/acknowledge.png",
+         QT_TR_NOOP("&Acknowledge alarms"), "F8",
+         QT_TR_NOOP("Silence the tone for the alarms present now; a new alarm sounds again"),
+         QT_TR_NOOP("Acknowledge alarms - F8"), [](MainWindow *w) { w->controller->acknowledgeAlarms(); }},
         {&MainWindow::aboutAct, "aboutAct", ":/icons/img/about.png", QT_TR_NOOP("&About"),
          QT_TR_NOOP("Ctrl+A"), nullptr, nullptr, [](MainWindow *w) { w->doAbout(); }},
     };
@@ -248,8 +253,8 @@ void MainWindow::createActions()
 
     fileMenu = menuBar()->addMenu(tr("&File"));
     fileMenu->setObjectName(QStringLiteral("fileMenu"));
-    addEntries(fileMenu, {searchAct, nullptr, removeAct, nullptr, configureAct, optionAct, nullptr,
-                          quitAct});
+    addEntries(fileMenu, {searchAct, nullptr, removeAct, nullptr, acknowledgeAct, nullptr, configureAct,
+                          optionAct, nullptr, quitAct});
 
     viewMenu = menuBar()->addMenu(tr("&View"));
     viewMenu->setObjectName(QStringLiteral("viewMenu"));
@@ -274,7 +279,8 @@ void MainWindow::createToolBars()
 {
     fileToolBar = addToolBar(tr("File"));
     fileToolBar->setObjectName(QStringLiteral("fileToolBar"));
-    addEntries(fileToolBar, {searchAct, nullptr, removeAct, nullptr, configureAct, optionAct});
+    addEntries(fileToolBar, {searchAct, nullptr, removeAct, nullptr, acknowledgeAct, nullptr, configureAct,
+                             optionAct});
 
     viewToolBar = addToolBar(tr("View"));
     viewToolBar->setObjectName(QStringLiteral("viewToolBar"));
@@ -389,19 +395,29 @@ void MainWindow::updateStatusBar()
     // may be. The counter itself stays the monitors' own.
     const bool linkAlarm = controller->linkState() != MController::LinkOk
         && AlarmSettings::linkAlarmEnabled();
+    // Only what is not acknowledged sounds; with nothing acknowledged, all.
+    const int acknowledged = controller->acknowledgedAlarmCount();
+    const bool sounding = alarms > acknowledged || (linkAlarm && !controller->isLinkAcknowledged());
     QPalette palette = alarmLabel->palette();
     palette.setBrush(QPalette::All, QPalette::WindowText, QBrush(alarms > 0 ? Qt::red : Qt::black));
-    if (alarms > 0 || linkAlarm) {
+    if (sounding) {
         const int tone = AlarmSettings::tone();
         if (tone != AlarmSettings::ToneOff)
             playAlarmAudio();
         if (tone == AlarmSettings::ToneContinue && alarmTimer)
             alarmTimer->start();
-    } else if (alarmTimer) {
-        alarmTimer->stop();
+    } else {
+        if (alarmTimer)
+            alarmTimer->stop();
+        // Acknowledged means silent at once, not after the play in progress.
+        if (alarmSound && (alarms > 0 || linkAlarm))
+            alarmSound->stop();
     }
     alarmLabel->setPalette(palette);
-    alarmLabel->setText(QStringLiteral("%1 %2").arg(QString::number(alarms), tr("Alarming")));
+    QString text = QStringLiteral("%1 %2").arg(QString::number(alarms), tr("Alarming"));
+    if (acknowledged > 0)
+        text += QLatin1Char(' ') + tr("(%1 acknowledged)").arg(acknowledged);
+    alarmLabel->setText(text);
 }
 
 void MainWindow::playAlarmAudio()

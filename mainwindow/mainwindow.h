@@ -102,6 +102,7 @@ private:
     QAction *saveLayoutAct = nullptr;
     QAction *restoreLayoutAct = nullptr;
     QAction *tallyAct = nullptr;
+    QAction *acknowledgeAct = nullptr;
 
     MonitorModel *model = nullptr;
     QSortFilterProxyModel *proxyModel = nullptr;
