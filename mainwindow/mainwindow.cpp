@@ -92,6 +92,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(controller, &MController::monitorAdded, this, &MainWindow::updateStatusBar);
     connect(controller, &MController::monitorChanged, this, &MainWindow::updateStatusBar);
     connect(controller, &MController::monitorRemoved, this, &MainWindow::updateStatusBar);
+    connect(controller, &MController::acknowledgementChanged, this, &MainWindow::updateStatusBar);
     connect(controller, &MController::monitorChanged, monitorWindow, &MWindow::monitorUpdate);
     connect(controller, &MController::monitorRemoved, monitorWindow, &MWindow::monitorRemoved);
 
@@ -249,6 +250,10 @@ void MainWindow::createActions()
          QT_TR_NOOP("Compare with inventory…"), nullptr,
          QT_TR_NOOP("List what changed on the bus since an exported inventory"), nullptr,
          [](MainWindow *w) { w->doCompareInventory(); }},
+        {&MainWindow::acknowledgeAct, "acknowledgeAct", ":/icons/img/acknowledge.png",
+         QT_TR_NOOP("&Acknowledge alarms"), "F8",
+         QT_TR_NOOP("Silence the tone for the alarms present now; a new alarm sounds again"),
+         QT_TR_NOOP("Acknowledge alarms - F8"), [](MainWindow *w) { w->controller->acknowledgeAlarms(); }},
         {&MainWindow::aboutAct, "aboutAct", ":/icons/img/about.png", QT_TR_NOOP("&About"),
          QT_TR_NOOP("Ctrl+A"), nullptr, nullptr, [](MainWindow *w) { w->doAbout(); }},
     };
@@ -274,8 +279,8 @@ void MainWindow::createActions()
 
     fileMenu = menuBar()->addMenu(tr("&File"));
     fileMenu->setObjectName(QStringLiteral("fileMenu"));
-    addEntries(fileMenu, {searchAct, nullptr, removeAct, nullptr, configureAct, optionAct, nullptr,
-                          exportInventoryAct, compareInventoryAct, nullptr, quitAct});
+    addEntries(fileMenu, {searchAct, nullptr, removeAct, nullptr, acknowledgeAct, nullptr, configureAct,
+                          optionAct, nullptr, exportInventoryAct, compareInventoryAct, nullptr, quitAct});
 
     viewMenu = menuBar()->addMenu(tr("&View"));
     viewMenu->setObjectName(QStringLiteral("viewMenu"));
@@ -304,7 +309,8 @@ void MainWindow::createToolBars()
 {
     fileToolBar = addToolBar(tr("File"));
     fileToolBar->setObjectName(QStringLiteral("fileToolBar"));
-    addEntries(fileToolBar, {searchAct, nullptr, removeAct, nullptr, configureAct, optionAct});
+    addEntries(fileToolBar, {searchAct, nullptr, removeAct, nullptr, acknowledgeAct, nullptr, configureAct,
+                             optionAct});
 
     viewToolBar = addToolBar(tr("View"));
     viewToolBar->setObjectName(QStringLiteral("viewToolBar"));
@@ -427,19 +433,29 @@ void MainWindow::updateStatusBar()
     // may be. The counter itself stays the monitors' own.
     const bool linkAlarm = controller->linkState() != MController::LinkOk
         && AlarmSettings::linkAlarmEnabled();
+    // Only what is not acknowledged sounds; with nothing acknowledged, all.
+    const int acknowledged = controller->acknowledgedAlarmCount();
+    const bool sounding = alarms > acknowledged || (linkAlarm && !controller->isLinkAcknowledged());
     QPalette palette = alarmLabel->palette();
     palette.setBrush(QPalette::All, QPalette::WindowText, QBrush(alarms > 0 ? Qt::red : Qt::black));
-    if (alarms > 0 || linkAlarm) {
+    if (sounding) {
         const int tone = AlarmSettings::tone();
         if (tone != AlarmSettings::ToneOff)
             playAlarmAudio();
         if (tone == AlarmSettings::ToneContinue && alarmTimer)
             alarmTimer->start();
-    } else if (alarmTimer) {
-        alarmTimer->stop();
+    } else {
+        if (alarmTimer)
+            alarmTimer->stop();
+        // Acknowledged means silent at once, not after the play in progress.
+        if (alarmSound && (alarms > 0 || linkAlarm))
+            alarmSound->stop();
     }
     alarmLabel->setPalette(palette);
-    alarmLabel->setText(QStringLiteral("%1 %2").arg(QString::number(alarms), tr("Alarming")));
+    QString text = QStringLiteral("%1 %2").arg(QString::number(alarms), tr("Alarming"));
+    if (acknowledged > 0)
+        text += QLatin1Char(' ') + tr("(%1 acknowledged)").arg(acknowledged);
+    alarmLabel->setText(text);
 }
 
 void MainWindow::playAlarmAudio()

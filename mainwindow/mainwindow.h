@@ -110,6 +110,7 @@ private:
     QAction *tallyAct = nullptr;
     QAction *exportInventoryAct = nullptr;
     QAction *compareInventoryAct = nullptr;
+    QAction *acknowledgeAct = nullptr;
 
     MonitorModel *model = nullptr;
     QSortFilterProxyModel *proxyModel = nullptr;

@@ -39,6 +39,13 @@ int tone()
     return isNumber && value >= ToneOff && value <= ToneContinue ? value : int(ToneOnce);
 }
 
+int ackMinutes()
+{
+    bool isNumber = false;
+    const int value = alarmValue(AckMinutesKey, 0).toInt(&isNumber);
+    return isNumber && value > 0 ? qMin(value, MaxAckMinutes) : 0;
+}
+
 bool linkAlarmEnabled()
 {
     return alarmValue(AlarmKinds::LinkKey, AlarmKinds::LinkEnabledByDefault).toBool();

@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPixmapCache>
 
 #include <array>
@@ -158,6 +159,31 @@ QPixmap statusImage(const CMonitor &m)
             x += icons.alarm[kind].width();
         }
     }
+    painter.end();
+    pixmap = QPixmap::fromImage(image);
+    QPixmapCache::insert(key, pixmap);
+    return pixmap;
+}
+
+QPixmap acknowledgedStatusImage(const CMonitor &m)
+{
+    const QPixmap base = statusImage(m);
+    const QString key = QStringLiteral("kelvaro-acknowledged-%1").arg(base.cacheKey());
+    QPixmap pixmap;
+    if (QPixmapCache::find(key, &pixmap))
+        return pixmap;
+    QImage image = base.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    // A dark tick on a white outline shows on any of the icons and on red.
+    const qreal h = image.height();
+    const qreal w = image.width();
+    QPainterPath tick;
+    tick.moveTo(w - 0.45 * h, 0.62 * h);
+    tick.lineTo(w - 0.30 * h, 0.82 * h);
+    tick.lineTo(w - 0.06 * h, 0.40 * h);
+    painter.strokePath(tick, QPen(Qt::white, 0.22 * h, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.strokePath(tick, QPen(QColor(0x1C, 0x6E, 0x33), 0.11 * h, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.end();
     pixmap = QPixmap::fromImage(image);
     QPixmapCache::insert(key, pixmap);

@@ -39,5 +39,8 @@ QColor statusColor(const CMonitor &m);
 QString statusText(const CMonitor &m);
 // 96 x 32: the icons of the active alarms left to right, else a power icon.
 QPixmap statusImage(const CMonitor &m);
+// The same with a tick in its lower right corner: alarms the operator has
+// acknowledged.
+QPixmap acknowledgedStatusImage(const CMonitor &m);
 
 #endif // ALARMSTATUS_H

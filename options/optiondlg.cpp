@@ -54,6 +54,18 @@ OptionDlg::OptionDlg(QWidget *parent)
     toneCombo->setCurrentIndex(AlarmSettings::tone());
     toneGrid->addWidget(new QLabel(tr("Alarm tone")), 0, 0);
     toneGrid->addWidget(toneCombo, 0, 1, 1, 2);
+    ackSpin = new QSpinBox;
+    ackSpin->setObjectName(QStringLiteral("ackMinutesSpin"));
+    ackSpin->setToolTip(tr("How long \"Acknowledge alarms\" silences the alarms present then; "
+                           "a new alarm sounds at once"));
+    ackSpin->setRange(0, AlarmSettings::MaxAckMinutes);
+    ackSpin->setSpecialValueText(tr("Until the alarm clears"));
+    ackSpin->setSuffix(tr(" minutes"));
+    ackSpin->setValue(AlarmSettings::ackMinutes());
+    ackStored = openSettings().contains(QStringLiteral("%1/%2").arg(QLatin1String(AlarmSettings::Group),
+                                                                     QLatin1String(AlarmSettings::AckMinutesKey)));
+    toneGrid->addWidget(new QLabel(tr("Acknowledged for")), 1, 0);
+    toneGrid->addWidget(ackSpin, 1, 1, 1, 2);
 
     // Off, each dead monitor costs its time-out in every round of polls.
     auto *lostGroup = new QGroupBox(tr("Lost monitors"));
@@ -66,6 +78,7 @@ OptionDlg::OptionDlg(QWidget *parent)
                                "every round, so that it does not slow the others down"));
     lostPollBox->setChecked(lostPoll != 0);
     lostPollSpin = new QSpinBox;
+    lostPollSpin->setObjectName(QStringLiteral("lostPollSpin"));
     lostPollSpin->setRange(SerialSettings::MinLostPoll, SerialSettings::MaxLostPoll);
     lostPollSpin->setSuffix(tr(" seconds"));
     lostPollSpin->setValue(lostPoll ? lostPoll : 10);
@@ -118,6 +131,10 @@ void OptionDlg::accept()
                               alarmBoxes[kind]->isChecked());
         settings.setValue(QLatin1String(AlarmSettings::ToneKey), toneCombo->currentIndex());
         settings.setValue(QLatin1String(AlarmKinds::LinkKey), linkBox->isChecked());
+        // Like the lost-monitor interval: a file that never had the key
+        // stays without it while the default is kept.
+        if (ackSpin->value() != 0 || ackStored)
+            settings.setValue(QLatin1String(AlarmSettings::AckMinutesKey), ackSpin->value());
         settings.endGroup();
         settings.sync();
     }

@@ -13,7 +13,8 @@ class QLineEdit;
 class QSpinBox;
 
 // The operator's options: where the event logs go, which alarm kinds count,
-// how the alarm tone plays, and how often a monitor that does not answer is
+// how the alarm tone plays and how long an acknowledgement silences it, and
+// how often a monitor that does not answer is
 // polled. Built from mc422.ini each time it is shown;
 // only OK writes the file back.
 class OptionDlg : public QDialog
@@ -35,6 +36,8 @@ private:
     std::array<QCheckBox *, AlarmKinds::KindCount> alarmBoxes; // indexed by kind
     QCheckBox *linkBox;
     QComboBox *toneCombo;
+    QSpinBox *ackSpin;  // minutes an acknowledgement lasts, 0 until the alarm clears
+    bool ackStored;     // the key is in the file: 0 is stored back
     QCheckBox *lostPollBox;
     QSpinBox *lostPollSpin;
     bool lostPollStored; // the key is in the file: unchecking stores 0

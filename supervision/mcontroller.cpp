@@ -1,5 +1,6 @@
 #include "supervision/mcontroller.h"
 
+#include "monitor/alarmsettings.h"
 #include "monitor/alarmstatus.h"
 #include "protocol/alarmcmd.h"
 #include "protocol/commandnames.h"
@@ -16,6 +17,8 @@
 #include <QEvent>
 #include <QMetaMethod>
 #include <QTimer>
+
+#include <limits>
 
 MController::MController(QObject *parent)
     : QObject(parent)
@@ -35,6 +38,13 @@ MController::MController(QObject *parent)
             Qt::DirectConnection);
 
     log.setLineWritten([this](const QString &line) { emit eventLogged(line); });
+
+    ackClock.start();
+    ackExpiry = new QTimer(this);
+    ackExpiry->setSingleShot(true);
+    ackExpiry->setTimerType(Qt::PreciseTimer); // a coarse one may be 3 s late in a minute
+    connect(ackExpiry, &QTimer::timeout, this, &MController::expireAcknowledgements);
+
     log.open();
 }
 
@@ -66,6 +76,8 @@ bool MController::startSearch()
     thread->stopBus();
     thread->clearMonitors();
     failedLastPoll.clear();
+    if (acks.clear())
+        acknowledgementsChanged({});
     if (model)
         model->reload();
     if (!thread->startBus()) {
@@ -101,6 +113,8 @@ void MController::setLink(LinkState state)
     link = state;
     if (state == LinkOk)
         faultSince = QDateTime();
+    if (acks.clearLink())
+        acknowledgementsChanged({});
     emit linkStateChanged(state);
 }
 
@@ -206,6 +220,8 @@ bool MController::removeMonitor(CMonitor *monitor)
         return false;
     if (model && !model->removeRows(index, 1))
         return false;
+    if (acks.remove(copy.address))
+        acknowledgementsChanged({});
     emit monitorRemoved(copy);
     logMsg(QStringLiteral("[MONITOR]: REMOVED - SN(%1) - ADDRESS(%2)")
                .arg(copy.serialNumber, QString::number(copy.address)));
@@ -256,10 +272,90 @@ bool MController::commitChange(CMonitor *monitor)
     const int index = thread->replaceMonitor(monitor);
     if (index < 0)
         return false;
+    // An alarm that cleared is no longer acknowledged: its return is new.
+    const bool dropped = acks.acknowledgedKinds(monitor->address)
+        && acks.keepPresent(monitor->address,
+                            AlarmAcknowledgement::presentKinds(*monitor, AlarmSettings::enabledKinds()));
     if (model)
         model->updateRow(index);
     emit monitorChanged(*monitor);
+    if (dropped)
+        acknowledgementsChanged({});
     return true;
+}
+
+int MController::acknowledgeAlarms()
+{
+    const qint64 now = ackClock.elapsed();
+    const int minutes = AlarmSettings::ackMinutes();
+    const AlarmSettings::Enables enabled = AlarmSettings::enabledKinds();
+    QList<quint8> acknowledged;
+    for (int i = 0; i < monitorCount(); ++i) {
+        const CMonitor *m = monitorAt(i);
+        if (m && acks.acknowledge(m->address, AlarmAcknowledgement::presentKinds(*m, enabled), now, minutes)) {
+            acknowledged << m->address;
+            logMsg(QStringLiteral("[ALARM]: ACKNOWLEDGED - ADDRESS(%1)").arg(QString::number(m->address)));
+        }
+    }
+    const bool linkAlarm = link != LinkOk && AlarmSettings::linkAlarmEnabled();
+    const bool linkAcknowledged = linkAlarm && acks.acknowledgeLink(now, minutes);
+    if (linkAcknowledged)
+        logMsg(QStringLiteral("[ALARM]: ACKNOWLEDGED - PORT(%1)").arg(thread->portName()));
+    if (linkAcknowledged || !acknowledged.isEmpty())
+        acknowledgementsChanged(acknowledged);
+    return int(acknowledged.size());
+}
+
+int MController::acknowledgedAlarmCount() const
+{
+    if (acks.isEmpty())
+        return 0;
+    const AlarmSettings::Enables enabled = AlarmSettings::enabledKinds();
+    int count = 0;
+    for (int i = 0; i < monitorCount(); ++i) {
+        const CMonitor *m = monitorAt(i);
+        count += m && acks.covers(m->address, AlarmAcknowledgement::presentKinds(*m, enabled));
+    }
+    return count;
+}
+
+bool MController::isAcknowledged(quint8 address) const
+{
+    // Asked for every cell a view paints: nothing is read while nothing is
+    // acknowledged at this address.
+    if (!acks.acknowledgedKinds(address))
+        return false;
+    const CMonitor *m = thread->findMonitor(address);
+    return m && acks.covers(address, AlarmAcknowledgement::presentKinds(*m, AlarmSettings::enabledKinds()));
+}
+
+void MController::expireAcknowledgements()
+{
+    bool linkExpired = false;
+    const QList<quint8> expired = acks.expire(ackClock.elapsed(), &linkExpired);
+    if (linkExpired || !expired.isEmpty())
+        acknowledgementsChanged(expired);
+    else
+        scheduleExpiry(); // woken early: wait on
+}
+
+void MController::scheduleExpiry()
+{
+    const qint64 next = acks.nextExpiry();
+    if (next < 0)
+        ackExpiry->stop();
+    else
+        ackExpiry->start(int(qBound(qint64(1), next - ackClock.elapsed(), qint64(std::numeric_limits<int>::max()))));
+}
+
+void MController::acknowledgementsChanged(const QList<quint8> &addresses)
+{
+    for (int i = 0; model && i < monitorCount(); ++i) {
+        if (const CMonitor *m = monitorAt(i); m && addresses.contains(m->address))
+            model->updateRow(i);
+    }
+    scheduleExpiry();
+    emit acknowledgementChanged();
 }
 
 void MController::doAddressChanged(quint8 addr)

@@ -2,10 +2,12 @@
 #define MCONTROLLER_H
 
 #include "monitor/cmonitor.h"
+#include "supervision/alarmacknowledgement.h"
 #include "supervision/eventlog.h"
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -13,6 +15,7 @@
 class MonitorModelNotifier;
 class RSCmd;
 class RSThread;
+class QTimer;
 
 // The bus supervisor: runs searches, analyses every finished exchange on the
 // main thread, queues the follow-up queries the monitors ask for, keeps the
@@ -50,6 +53,21 @@ public:
     void sendControl(quint8 keyCode, quint8 address);
     void sendUmd(const QByteArray &text, quint8 tally, quint8 address);
 
+    // Acknowledging alarms: the tone stays silent for the alarms present
+    // now, for as long as the "ackminutes" option said at that moment, or
+    // until each alarm clears. Another monitor's alarm or a new kind on an
+    // acknowledged monitor is new and sounds again. The link alarm, while it
+    // sounds, is acknowledged along with them until the link state changes.
+    // Logs each monitor acknowledged, and the link; returns how many
+    // monitors were.
+    int acknowledgeAlarms();
+    // Monitors in alarm whose every alarm is acknowledged (alarmCount()
+    // counts them too).
+    int acknowledgedAlarmCount() const;
+    bool isAcknowledged(quint8 address) const;
+    AlarmAcknowledgement::Kinds acknowledgedKinds(quint8 address) const { return acks.acknowledgedKinds(address); }
+    bool isLinkAcknowledged() const { return acks.linkAcknowledged(); }
+
     RSThread *transactionThread() const { return thread; }
     QString logFileName() const { return log.fileName(); }
 
@@ -73,6 +91,9 @@ signals:
     // Every line of the event log as written to the file (time stamp
     // included, line end not), the rotation's closing and opening lines too.
     void eventLogged(const QString &line);
+    // What is acknowledged changed: by acknowledgeAlarms(), an alarm that
+    // cleared, an acknowledgement that ran out, a removal, a search, the link.
+    void acknowledgementChanged();
 
 public slots:
     void cmdAnalyzer(RSCmd *cmd);
@@ -84,6 +105,7 @@ private slots:
     void portLost(const QString &portName);
     void portRestored(const QString &portName);
     void forwardOpenFailure(const QString &portName);
+    void expireAcknowledgements();
 
 private:
     // Each poll or reply that asks for a follow-up queues one, also while an
@@ -98,6 +120,9 @@ private:
     void setLink(LinkState state);
     void logRestored();
     bool commitChange(CMonitor *monitor);
+    // Refreshes the rows of these addresses, re-times the expiry, announces.
+    void acknowledgementsChanged(const QList<quint8> &addresses);
+    void scheduleExpiry();
 
     void analyzeEcho(RSCmd *cmd, CMonitor *m);
     void analyzeAlarm(RSCmd *cmd, CMonitor *m);
@@ -113,6 +138,9 @@ private:
     // Listed monitors whose last poll failed; all of them: a silent bus.
     QSet<quint8> failedLastPoll;
     bool searchWhenRestored = false;
+    AlarmAcknowledgement acks;
+    QElapsedTimer ackClock; // the acknowledgements' time base
+    QTimer *ackExpiry;      // fires when the next acknowledgement runs out
 };
 
 #endif // MCONTROLLER_H

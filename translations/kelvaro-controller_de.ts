@@ -373,6 +373,22 @@
         <source>Bus silent since %1</source>
         <translation>Bus stumm seit %1</translation>
     </message>
+    <message>
+        <source>&amp;Acknowledge alarms</source>
+        <translation>Alarme &amp;quittieren</translation>
+    </message>
+    <message>
+        <source>Silence the tone for the alarms present now; a new alarm sounds again</source>
+        <translation>Alarmton für die jetzt anstehenden Alarme stummschalten; ein neuer Alarm ertönt wieder</translation>
+    </message>
+    <message>
+        <source>Acknowledge alarms - F8</source>
+        <translation>Alarme quittieren - F8</translation>
+    </message>
+    <message>
+        <source>(%1 acknowledged)</source>
+        <translation>(%1 quittiert)</translation>
+    </message>
 </context>
 <context>
     <name>MonitorModel</name>
@@ -478,6 +494,22 @@
     <message>
         <source>Sound the alarm while the serial link is lost or the bus is silent</source>
         <translation>Alarm, solange die serielle Verbindung verloren oder der Bus stumm ist</translation>
+    </message>
+    <message>
+        <source>How long &quot;Acknowledge alarms&quot; silences the alarms present then; a new alarm sounds at once</source>
+        <translation>Wie lange „Alarme quittieren“ die dann anstehenden Alarme stummschaltet; ein neuer Alarm ertönt sofort</translation>
+    </message>
+    <message>
+        <source>Until the alarm clears</source>
+        <translation>Bis der Alarm endet</translation>
+    </message>
+    <message>
+        <source> minutes</source>
+        <translation> Minuten</translation>
+    </message>
+    <message>
+        <source>Acknowledged for</source>
+        <translation>Quittiert für</translation>
     </message>
 </context>
 <context>

@@ -5,6 +5,7 @@
 #include "supervision/mcontroller.h"
 
 #include <QColor>
+#include <QFont>
 
 MonitorModel::MonitorModel(MController *controller, QObject *parent)
     : QAbstractTableModel(parent), m_controller(controller),
@@ -32,6 +33,16 @@ QVariant MonitorModel::data(const QModelIndex &index, int role) const
     const CMonitor *m = m_controller->monitorAt(index.row());
     if (!m)
         return QVariant();
+    // An acknowledged monitor stays red, in italics, its image ticked.
+    const bool image = role == Qt::DecorationRole
+        && (index.column() == StatusColumn || index.column() == IconColumn);
+    if ((role == Qt::FontRole || image) && m_controller->isAcknowledged(m->address)) {
+        if (image)
+            return acknowledgedStatusImage(*m);
+        QFont font;
+        font.setItalic(true);
+        return font;
+    }
 
     switch (index.column()) {
     case SerialColumn:

@@ -3,115 +3,22 @@
 // so the checks are on what was heard. The test command starts that server;
 // the "silent" run has none, the "restart" run starts and restarts its own.
 #include "tests/support/mainwindowfixture.h"
+#include "tests/support/sinkrecording.h"
 
 #include "tools/sim/simmonitor.h"
 
 #include <QtTest>
 
-#include <QProcess>
-#include <QtEndian>
-
-#include <sys/prctl.h>
-
-#include <csignal>
-
 namespace {
 
-constexpr int SampleRate = 44100;
-// Louder than any noise, far quieter than the tone (full scale is 32767).
-constexpr int Audible = 1000;
-// Plays are told apart by a silence longer than the pauses inside the tone.
-constexpr int PlayGapMs = 400;
 // A reply missed on a busy machine turns the monitor into a zombie, a status
 // change that would play the sound once more.
 constexpr int BusTimeoutMs = 200;
 
-// A helper process that ends along with this test, however the test ends: a
-// killed test must not leave a sound server or a recorder behind.
-class Helper : public QProcess
-{
-public:
-    Helper() { setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); }); }
-    ~Helper() override { end(); }
-    void end()
-    {
-        terminate();
-        if (state() != NotRunning && !waitForFinished(5000))
-            kill(), waitForFinished(1000);
-    }
-};
-
-bool soundServerRunning()
-{
-    QProcess pactl;
-    pactl.start(QStringLiteral("pactl"), {QStringLiteral("info")});
-    return pactl.waitForFinished(3000) && pactl.exitStatus() == QProcess::NormalExit && pactl.exitCode() == 0;
-}
-
-// What reaches the loudspeaker: the default sink's monitor recorded as raw
-// 16-bit stereo, and cut into plays wherever it is quiet for more than
-// PlayGapMs. Times are ms into the recording, which runs without a break.
-class Recording
-{
-public:
-    bool start()
-    {
-        recorder.setStandardOutputFile(QStringLiteral("heard.raw"));
-        recorder.start(QStringLiteral("parec"), {"-d", "@DEFAULT_MONITOR@", "--format=s16le", "--channels=2",
-                                                  "--latency-msec=20", QStringLiteral("--rate=%1").arg(SampleRate),
-                                                  "--raw"});
-        file.setFileName(QStringLiteral("heard.raw"));
-        return recorder.waitForStarted(3000)
-            && QTest::qWaitFor([this] { return file.size() > 0 && file.open(QIODevice::ReadOnly); }, 5000);
-    }
-    // The plays heard so far, each as (first, last) audible sample in ms;
-    // only the last one may still be going on.
-    QList<QPair<double, double>> plays()
-    {
-        const QByteArray pcm = file.readAll();
-        for (qsizetype at = 0; at + 4 <= pcm.size(); at += 4, ++frames) {
-            const char *frame = pcm.constData() + at;
-            if (qMax(qAbs(qFromLittleEndian<qint16>(frame)), qAbs(qFromLittleEndian<qint16>(frame + 2))) <= Audible)
-                continue;
-            if (heard.isEmpty() || ms(frames) - heard.last().second > PlayGapMs)
-                heard.append({ms(frames), ms(frames)});
-            heard.last().second = ms(frames);
-        }
-        return heard;
-    }
-    // Plays followed by a silence that ended them.
-    qsizetype ended() { return plays().size() - (!heard.isEmpty() && ms(frames) - heard.last().second <= PlayGapMs); }
-    // The plays a file holds, played raw as the window does.
-    static QList<QPair<double, double>> playsIn(const QString &name)
-    {
-        Recording sound;
-        sound.file.setFileName(name);
-        return sound.file.open(QIODevice::ReadOnly) ? sound.plays() : QList<QPair<double, double>>();
-    }
-    // Whether every play spans at least 95% of the sound in the file.
-    bool complete()
-    {
-        const QList<QPair<double, double>> reference = playsIn(QStringLiteral("alarm.wav"));
-        bool complete = reference.size() == 1;
-        for (const auto &[first, last] : plays()) {
-            complete = complete && last - first >= 0.95 * (reference.first().second - reference.first().first);
-            qInfo("heard %.0f ms from %.0f ms", last - first, first);
-        }
-        return complete;
-    }
-
-private:
-    static double ms(qint64 frame) { return frame * 1000.0 / SampleRate; }
-    Helper recorder;
-    QFile file;
-    qint64 frames = 0;
-    QList<QPair<double, double>> heard;
-};
-
 // Starts a sound server of this process's own, with one null sink as its
 // output. The first must start before any audio object exists: Qt connects
 // once per process.
-bool startSoundServer(Helper &server, const QString &sinkName)
+bool startSoundServer(HelperProcess &server, const QString &sinkName)
 {
     server.setStandardOutputFile(QProcess::nullDevice());
     server.setStandardErrorFile(QProcess::nullDevice());
@@ -134,7 +41,7 @@ class TestAlarmSound : public QObject
     const bool silentRun = !qEnvironmentVariableIsEmpty("KC_EXPECT_NO_SOUND_SERVER");
     const bool restartRun = !qEnvironmentVariableIsEmpty("KC_PRIVATE_SOUND_SERVER");
     QTemporaryDir serverDir{QStringLiteral("/tmp/kc-pulse-XXXXXX")};
-    Helper privateServer;
+    HelperProcess privateServer;
 
     // The window in alarm tone mode `tone` (extra: more [alarm] keys) with
     // the sound file beside it and these monitors found; `alarm` is the first
@@ -174,7 +81,7 @@ private slots:
     {
         MainWindowFixture f;
         QVERIFY(start(f, 1, {5, 6}));
-        Recording sound;
+        SinkRecording sound;
         QVERIFY(sound.start());
         QVERIFY(f.bus.setAlarm(5, 0x08));
         QTRY_COMPARE_WITH_TIMEOUT(sound.ended(), 1, 5000);
@@ -197,7 +104,7 @@ private slots:
         MainWindowFixture f;
         f.linkBus();
         QVERIFY(start(f, 2, {5}));
-        Recording sound;
+        SinkRecording sound;
         QVERIFY(sound.start());
         qsizetype alarmPlays = 0;
         for (const bool linkLost : {false, true}) {
@@ -228,7 +135,7 @@ private slots:
              {std::tuple(0, true, false), std::tuple(1, false, false), std::tuple(2, true, true)}) {
             MainWindowFixture f;
             f.linkBus();
-            Recording sound;
+            SinkRecording sound;
             QVERIFY(sound.start());
             if (!soundFile)
                 QTest::ignoreMessage(QtDebugMsg, "Audio file not found");
@@ -269,11 +176,11 @@ private slots:
             QFile file(wav);
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
         }
-        const QList<QPair<double, double>> held = Recording::playsIn(wav);
+        const QList<QPair<double, double>> held = SinkRecording::playsIn(wav);
         QVERIFY(held.size() <= 1);
         // A header alone is a click too short to be told from silence.
         const double holds = held.isEmpty() ? 0 : held.first().second - held.first().first;
-        Recording sound;
+        SinkRecording sound;
         QVERIFY(sound.start());
         QVERIFY(start(f, QStringLiteral("loud"), {5, 6}, 0, false));
         QVERIFY(f.bus.setAlarm(5, 0x08));
@@ -294,7 +201,7 @@ private slots:
         QVERIFY(f.bus.setPower(6, false));
         QTRY_COMPARE_WITH_TIMEOUT(sound.ended(), before + 1, 5000);
         const double heard = sound.plays().last().second - sound.plays().last().first;
-        const QList<QPair<double, double>> reference = Recording::playsIn(wav);
+        const QList<QPair<double, double>> reference = SinkRecording::playsIn(wav);
         QVERIFY2(heard > 0.95 * (reference.first().second - reference.first().first), qPrintable(QString::number(heard)));
     }
 
@@ -303,7 +210,7 @@ private slots:
         MainWindowFixture f;
         QVERIFY(start(f, 2, {5}));
         {
-            Recording sound;
+            SinkRecording sound;
             QVERIFY(sound.start());
             QVERIFY(f.bus.setAlarm(5, 0x08));
             QTRY_COMPARE_WITH_TIMEOUT(sound.plays().size(), 1, 5000);
@@ -311,7 +218,7 @@ private slots:
         // Gone in the middle of a play, and back at once with another sink.
         privateServer.end();
         QVERIFY(startSoundServer(privateServer, QStringLiteral("kelvaro_other")));
-        Recording sound;
+        SinkRecording sound;
         QVERIFY(sound.start());
         // Qt reconnects 3 s after losing the server; the next repetition plays.
         QTRY_COMPARE_WITH_TIMEOUT(sound.ended(), 1, 12000);

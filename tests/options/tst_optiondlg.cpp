@@ -178,7 +178,7 @@ private slots:
                 for (QCheckBox *candidate : dialog->findChildren<QCheckBox *>())
                     if (candidate->text() == QLatin1String("Poll lost monitors every"))
                         box = candidate;
-                auto *spin = dialog->findChild<QSpinBox *>();
+                auto *spin = dialog->findChild<QSpinBox *>("lostPollSpin");
                 *shown = QStringLiteral("%1 %2 %3").arg(box->isChecked()).arg(spin->value()).arg(spin->isEnabled());
                 if (box->isChecked() != check)
                     QTest::mouseClick(box, Qt::LeftButton);
@@ -206,6 +206,43 @@ private slots:
         QCOMPARE(stored(), QStringLiteral("0"));
         QSettings settings(work.iniPath(), QSettings::IniFormat);
         QCOMPARE(settings.value("serial/port").toString(), QStringLiteral("COM3"));
+    }
+
+    // How long an acknowledgement lasts: shown as read, where a number past
+    // 60 reads as 60 and anything else that is no count of minutes as 0,
+    // "until the alarm clears". Stored once set, or when the key was there;
+    // a file without it, left at 0, stays without it.
+    void acknowledgementMinutes_data()
+    {
+        QTest::addColumn<QByteArray>("line"); // in [alarm]
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("set");
+        QTest::addColumn<QString>("stored");
+        const QString until = QStringLiteral("Until the alarm clears");
+        QTest::newRow("absent, left") << QByteArray() << until << 0 << "absent";
+        QTest::newRow("absent, set") << QByteArray() << until << 1 << "1";
+        QTest::newRow("set, back to 0") << QByteArray("ackminutes=15\n") << "15 minutes" << 0 << "0";
+        QTest::newRow("past 60") << QByteArray("ackminutes=90\n") << "60 minutes" << 60 << "60";
+        QTest::newRow("negative") << QByteArray("ackminutes=-3\n") << until << 0 << "0";
+        QTest::newRow("a word") << QByteArray("ackminutes=soon\n") << until << 5 << "5";
+        QTest::newRow("a fraction") << QByteArray("ackminutes=2.5\n") << until << 0 << "0";
+    }
+    void acknowledgementMinutes()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(int, set);
+        QVERIFY(work.writeIni("[alarm]\ntone=2\n" + line));
+        QString shown;
+        QCOMPARE(exec([&](OptionDlg *dialog) {
+            auto *spin = dialog->findChild<QSpinBox *>("ackMinutesSpin");
+            shown = spin->text();
+            spin->setValue(set);
+            ModalWatcher::click(dialog, "OK");
+        }), int(QDialog::Accepted));
+        QTEST(shown, "shown");
+        QSettings settings(work.iniPath(), QSettings::IniFormat);
+        QTEST(settings.value("alarm/ackminutes", "absent").toString(), "stored");
+        QCOMPARE(settings.value("alarm/tone").toInt(), 2);
     }
 };
 
