@@ -1,6 +1,7 @@
 #include "mainwindow/mainwindow.h"
 
 #include "detail/mwindow.h"
+#include "health/healthwindow.h"
 #include "iconview/miconview.h"
 #include "mainwindow/alarmsound.h"
 #include "mainwindow/eventsdock.h"
@@ -282,6 +283,10 @@ void MainWindow::createActions()
     advancedMenu->addMenu(batchMenu);
     advancedMenu->addAction(openLogAct);
     advancedMenu->addAction(tallyAct);
+    // Made at its first opening; from then on it follows the bus by itself.
+    QAction *healthAct = advancedMenu->addAction(tr("Bus health..."));
+    healthAct->setObjectName(QStringLiteral("healthAct"));
+    connect(healthAct, &QAction::triggered, this, [this] { HealthWindow::open(controller, this); });
 
     helpMenu = menuBar()->addMenu(tr("&Help"));
     helpMenu->setObjectName(QStringLiteral("helpMenu"));

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -113,6 +114,9 @@ private:
     // Listed monitors whose last poll failed; all of them: a silent bus.
     QSet<quint8> failedLastPoll;
     bool searchWhenRestored = false;
+    // By address, while a search runs: the figures of the monitors it
+    // replaces.
+    QHash<quint8, BusHealth> healthBeforeSearch;
 };
 
 #endif // MCONTROLLER_H

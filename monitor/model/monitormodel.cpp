@@ -2,9 +2,11 @@
 
 #include "monitor/alarmstatus.h"
 #include "monitor/cmonitor.h"
+#include "monitor/healthtext.h"
 #include "supervision/mcontroller.h"
 
 #include <QColor>
+#include <QDateTime>
 
 MonitorModel::MonitorModel(MController *controller, QObject *parent)
     : QAbstractTableModel(parent), m_controller(controller),
@@ -32,6 +34,9 @@ QVariant MonitorModel::data(const QModelIndex &index, int role) const
     const CMonitor *m = m_controller->monitorAt(index.row());
     if (!m)
         return QVariant();
+    // The row's bus health, whichever cell the pointer rests on.
+    if (role == Qt::ToolTipRole)
+        return HealthText::summary(m->health, QDateTime::currentDateTime());
 
     switch (index.column()) {
     case SerialColumn:
