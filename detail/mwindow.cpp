@@ -120,6 +120,8 @@ MWindow::MWindow(const QString &title, QWidget *parent)
     setWidget(tabs);
     refreshView();
 
+    // A zombie's time grows, and the figures change with every exchange,
+    // with no record change to announce them.
     auto *healthTimer = new QTimer(this);
     connect(healthTimer, &QTimer::timeout, this, &MWindow::pullHealth);
     healthTimer->start(1000);

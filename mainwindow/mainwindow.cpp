@@ -284,7 +284,8 @@ void MainWindow::createActions()
     advancedMenu->addAction(openLogAct);
     advancedMenu->addAction(tallyAct);
     // Made at its first opening; from then on it follows the bus by itself.
-    QAction *healthAct = advancedMenu->addAction(tr("Bus health..."));
+    QAction *healthAct = advancedMenu->addAction(QIcon(QStringLiteral(":/icons/img/bus_health.png")),
+                                                 tr("Bus health..."));
     healthAct->setObjectName(QStringLiteral("healthAct"));
     connect(healthAct, &QAction::triggered, this, [this] { HealthWindow::open(controller, this); });
 
