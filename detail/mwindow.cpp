@@ -2,6 +2,7 @@
 
 #include "detail/robox.h"
 #include "monitor/alarmstatus.h"
+#include "monitor/healthtext.h"
 #include "protocol/controlkeys.h"
 #include "supervision/mcontroller.h"
 
@@ -15,7 +16,10 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 
@@ -115,6 +119,12 @@ MWindow::MWindow(const QString &title, QWidget *parent)
     createMiscTab();
     setWidget(tabs);
     refreshView();
+
+    // A zombie's time grows, and the figures change with every exchange,
+    // with no record change to announce them.
+    auto *healthTimer = new QTimer(this);
+    connect(healthTimer, &QTimer::timeout, this, &MWindow::pullHealth);
+    healthTimer->start(1000);
 }
 
 void MWindow::setController(MController *controller)
@@ -320,9 +330,56 @@ void MWindow::createMiscTab()
         boardGrid->addWidget(boardEdits[i], field.row, field.column + 1);
     }
     page->addWidget(boardGroup);
+    page->addWidget(createHealthGroup());
 
     page->addStretch();
     tabs->addTab(scrollable(miscPage), tr("Misc"));
+}
+
+QGroupBox *MWindow::createHealthGroup()
+{
+    static const std::array<std::pair<const char *, const char *>, 5> fields = {{
+        {QT_TR_NOOP("Last good reply"), "lastReplyLabel"},
+        {QT_TR_NOOP("Exchange time median"), "medianLabel"},
+        {QT_TR_NOOP("Exchange time worst"), "worstLabel"},
+        {QT_TR_NOOP("Failed exchanges since search"), "failuresLabel"},
+        {QT_TR_NOOP("Zombie episodes (total time)"), "zombieLabel"},
+    }};
+    auto *group = new QGroupBox(tr("Bus health"), miscPage);
+    group->setObjectName(QStringLiteral("healthGroup"));
+    auto *grid = new QGridLayout(group);
+    for (int i = 0; i < int(fields.size()); ++i) {
+        grid->addWidget(new QLabel(tr(fields[i].first), group), i, 0);
+        healthLabels[i] = valueLabel(QString(), QLatin1String(fields[i].second), group);
+        grid->addWidget(healthLabels[i], i, 1);
+    }
+    return group;
+}
+
+void MWindow::refreshHealth()
+{
+    const BusHealth &health = monitor.health;
+    const QDateTime now = QDateTime::currentDateTime();
+    const QStringList texts = {HealthText::lastReply(health.lastGoodReply(), now),
+                               HealthText::exchangeTime(health.medianExchangeUs()),
+                               HealthText::exchangeTime(health.worstExchangeUs()),
+                               QString::number(health.failuresSinceSearch()), HealthText::zombie(health, now)};
+    for (int i = 0; i < int(healthLabels.size()); ++i)
+        healthLabels[i]->setText(texts.at(i));
+}
+
+void MWindow::pullHealth()
+{
+    if (!controller || monitor.address == 0 || !isVisible())
+        return;
+    for (int i = 0; i < controller->monitorCount(); ++i) {
+        const CMonitor *live = controller->monitorAt(i);
+        if (live && live->address == monitor.address) {
+            monitor.health = live->health;
+            refreshHealth();
+            return;
+        }
+    }
 }
 
 void MWindow::setMonitor(CMonitor *m)
@@ -356,6 +413,9 @@ void MWindow::refreshView()
     // Nothing to show, or the last known state of a monitor that stopped
     // answering: keep the texts but let nobody press keys.
     const bool showing = monitor.address != 0 && !(monitor.state & CMonitor::StateZombie);
+    // Health matters most while the monitor does not answer.
+    if (monitor.address != 0)
+        refreshHealth();
     statusPage->setEnabled(showing);
     controlPage->setEnabled(showing);
     miscPage->setEnabled(showing);

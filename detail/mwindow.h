@@ -48,13 +48,18 @@ public slots:
 private slots:
     void sendMonitorCmd();
     void setTallyUMD();
+    // Takes the live record's health figures, which change with every
+    // exchange, not only when the record does.
+    void pullHealth();
 
 private:
     void createStatusTab();
     void createControlTab();
     QGroupBox *createUmdGroup();
     void createMiscTab();
+    QGroupBox *createHealthGroup();
     void refreshView();
+    void refreshHealth();
 
     QTabWidget *tabs;
     QWidget *statusPage;
@@ -75,6 +80,8 @@ private:
 
     // Misc tab
     QLabel *addressLabel;
+    // Bus health: last good reply, median, worst, failures, zombie episodes.
+    std::array<QLabel *, 5> healthLabels;
 
     // Control tab
     QPushButton *powerButton;

@@ -1,6 +1,7 @@
 #include "mainwindow/mainwindow.h"
 
 #include "detail/mwindow.h"
+#include "health/healthwindow.h"
 #include "iconview/miconview.h"
 #include "inventory/inventory.h"
 #include "inventory/inventoryfile.h"
@@ -299,6 +300,11 @@ void MainWindow::createActions()
     advancedMenu->addMenu(batchMenu);
     advancedMenu->addAction(openLogAct);
     advancedMenu->addAction(tallyAct);
+    // Made at its first opening; from then on it follows the bus by itself.
+    QAction *healthAct = advancedMenu->addAction(QIcon(QStringLiteral(":/icons/img/bus_health.png")),
+                                                 tr("Bus health..."));
+    healthAct->setObjectName(QStringLiteral("healthAct"));
+    connect(healthAct, &QAction::triggered, this, [this] { HealthWindow::open(controller, this); });
 
     helpMenu = menuBar()->addMenu(tr("&Help"));
     helpMenu->setObjectName(QStringLiteral("helpMenu"));

@@ -48,6 +48,12 @@ public:
     int status;
     int replyLength; // including the sync byte; 0 means nothing is read
     QByteArray reply;
+    // Set by whoever ran the exchange: its time on the bus, from the first
+    // request byte handed to the port to the last reply byte read (or to
+    // giving up), in microseconds; -1 when it never reached the wire or
+    // waits for no reply. And when it ended, in ms since the epoch.
+    qint64 busTimeUs = -1;
+    qint64 endedAtMs = 0;
 
 protected:
     RSCmd(quint8 address, quint8 code, int replyLength);

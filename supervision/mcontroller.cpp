@@ -14,11 +14,23 @@
 #include "transport/rsthread.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QEvent>
 #include <QMetaMethod>
 #include <QTimer>
 
 #include <limits>
+
+namespace {
+
+// When the worker finished the exchange; now for one it never timed.
+QDateTime endOf(const RSCmd *cmd)
+{
+    return cmd->endedAtMs ? QDateTime::fromMSecsSinceEpoch(cmd->endedAtMs, Qt::UTC)
+                          : QDateTime::currentDateTimeUtc();
+}
+
+} // namespace
 
 MController::MController(QObject *parent)
     : QObject(parent)
@@ -74,6 +86,11 @@ bool MController::startSearch()
 {
     const bool wasLost = link == PortLost;
     thread->stopBus();
+    // The health figures describe the monitor at its address, not the
+    // search: those found again keep them, all but the failure count.
+    healthBeforeSearch.clear();
+    for (int i = 0; i < thread->monitorCount(); ++i)
+        healthBeforeSearch.insert(thread->monitorAt(i)->address, thread->monitorAt(i)->health);
     thread->clearMonitors();
     failedLastPoll.clear();
     if (acks.clear())
@@ -136,6 +153,7 @@ void MController::portLost(const QString &portName)
         CMonitor *m = thread->monitorAt(i);
         if (m->state != CMonitor::StateZombie) {
             m->state = CMonitor::StateZombie;
+            m->health.noteZombie(true, QDateTime::currentDateTimeUtc());
             commitChange(m);
         }
     }
@@ -389,6 +407,10 @@ void MController::cmdAnalyzer(RSCmd *cmd)
 {
     thread->lockMonitors();
     CMonitor *m = thread->findMonitor(cmd->address);
+    // Every timed exchange with a listed monitor; a search's probe of an
+    // address not (or no longer) listed and a UMD frame say nothing.
+    if (m && cmd->busTimeUs >= 0)
+        m->health.noteExchange(cmd->busTimeUs, cmd->status == RSCmd::StatusOk, endOf(cmd));
     if (cmd->status == RSCmd::StatusOk) {
         switch (cmd->code) {
         case RSCmd::CodeEcho: analyzeEcho(cmd, m); break;
@@ -417,13 +439,19 @@ void MController::analyzeEcho(RSCmd *cmd, CMonitor *m)
         if (thread->wasRemoved(cmd->address))
             return;
         m = new CMonitor(cmd->address);
+        m->health = healthBeforeSearch.take(cmd->address);
+        m->health.resetFailures();
+        m->health.noteZombie(false, endOf(cmd)); // found again: it answers
         if (!registerMonitor(m)) {
             if (thread->findMonitor(cmd->address) != m)
                 delete m;
             return;
         }
     }
+    const bool wasZombie = m->state & CMonitor::StateZombie;
     const bool changed = cmd->apply(m);
+    if (wasZombie && !(m->state & CMonitor::StateZombie))
+        m->health.noteZombie(false, endOf(cmd));
     if (m->state & CMonitor::StateAlarmDue)
         queueAlarmCmd(m->address);
     if (m->state & CMonitor::StateUpdateDue)
@@ -480,6 +508,7 @@ void MController::analyzeFailure(RSCmd *cmd, CMonitor *m)
         logMsg(QStringLiteral("[MONITOR]: ZOMBIE - SN(%1) - ADDRESS(%2)")
                    .arg(m->serialNumber, QString::number(m->address)));
         m->state = CMonitor::StateZombie;
+        m->health.noteZombie(true, endOf(cmd));
         commitChange(m);
     }
 }

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -141,6 +142,9 @@ private:
     AlarmAcknowledgement acks;
     QElapsedTimer ackClock; // the acknowledgements' time base
     QTimer *ackExpiry;      // fires when the next acknowledgement runs out
+    // By address, while a search runs: the figures of the monitors it
+    // replaces.
+    QHash<quint8, BusHealth> healthBeforeSearch;
 };
 
 #endif // MCONTROLLER_H

@@ -4,6 +4,7 @@
 #include "transport/logcategories.h"
 #include "transport/serialsettings.h"
 
+#include <QDateTime>
 #include <QSerialPort>
 
 #include <chrono>
@@ -45,8 +46,9 @@ Exchange::Exchange(QSerialPort *port)
 bool Exchange::transact(RSCmd *cmd)
 {
     const QByteArray frame = cmd->request();
-    if (!sendFrame(frame))
-        return fail(cmd, RSCmd::StatusSendError, frame);
+    Clock::time_point handedAt = Clock::now();
+    if (!sendFrame(frame, &handedAt))
+        return fail(cmd, RSCmd::StatusSendError, frame, handedAt);
     qCDebug(lcBus, "> %s", frame.toHex(' ').constData());
     if (cmd->replyLength <= 0) {
         std::this_thread::sleep_for(milliseconds(UmdPauseMs));
@@ -54,14 +56,26 @@ bool Exchange::transact(RSCmd *cmd)
         return true;
     }
     if (!receiveReply(cmd))
-        return fail(cmd, RSCmd::StatusReadError, frame);
+        return fail(cmd, RSCmd::StatusReadError, frame, handedAt);
+    noteTime(cmd, handedAt);
     qCDebug(lcBus, "< %s", cmd->reply.toHex(' ').constData());
     cmd->status = RSCmd::StatusOk;
     return true;
 }
 
-bool Exchange::fail(RSCmd *cmd, int status, const QByteArray &frame)
+// The clock is read once the exchange is over, before anything else is
+// done, so that the figure is the bus's and not the trace's or the log's.
+void Exchange::noteTime(RSCmd *cmd, Clock::time_point handedAt)
 {
+    if (cmd->replyLength <= 0)
+        return; // a frame nobody answers says nothing about the monitor
+    cmd->busTimeUs = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - handedAt).count();
+    cmd->endedAtMs = QDateTime::currentMSecsSinceEpoch();
+}
+
+bool Exchange::fail(RSCmd *cmd, int status, const QByteArray &frame, Clock::time_point handedAt)
+{
+    noteTime(cmd, handedAt);
     cmd->status = status;
     if (cmd->reply.isEmpty())
         qCDebug(lcBus, "! %s %s", frame.toHex(' ').constData(), statusName(status));
@@ -71,7 +85,7 @@ bool Exchange::fail(RSCmd *cmd, int status, const QByteArray &frame)
     return false;
 }
 
-bool Exchange::sendFrame(const QByteArray &frame)
+bool Exchange::sendFrame(const QByteArray &frame, Clock::time_point *handedAt)
 {
     const Clock::time_point deadline = Clock::now() + milliseconds(totalTimeout);
     // The error is sticky; only this exchange's own may end it. Cleared
@@ -82,6 +96,7 @@ bool Exchange::sendFrame(const QByteArray &frame)
     // Leftovers of an earlier exchange must not pass for this reply.
     if (hasLeftovers())
         port->clear();
+    *handedAt = Clock::now();
     if (port->write(frame) < 0)
         return false;
     for (;;) {

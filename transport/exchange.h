@@ -3,6 +3,8 @@
 
 #include <QByteArray>
 
+#include <chrono>
+
 class QSerialPort;
 class RSCmd;
 
@@ -24,19 +26,23 @@ public:
     int totalTimeoutMs() const { return totalTimeout; }
 
     // Sends the command's request and reads its reply into cmd->reply. Sets
-    // cmd->status (Ok, SendError or ReadError); true when it is Ok.
+    // cmd->status (Ok, SendError or ReadError); true when it is Ok. Times
+    // every exchange that expects a reply (cmd->busTimeUs, cmd->endedAtMs).
     bool transact(RSCmd *cmd);
     // True when the device behind the open port is gone (unplugged, hung
     // up), not merely silent.
     bool deviceGone() const;
 
 private:
-    bool sendFrame(const QByteArray &frame);
+    // *handedAt: when the first byte went to the port.
+    bool sendFrame(const QByteArray &frame, std::chrono::steady_clock::time_point *handedAt);
     bool receiveReply(RSCmd *cmd);
     bool hasLeftovers() const;
     // True when the driver refused the bytes handed to it.
     bool writeRejected() const;
-    bool fail(RSCmd *cmd, int status, const QByteArray &frame);
+    bool fail(RSCmd *cmd, int status, const QByteArray &frame,
+              std::chrono::steady_clock::time_point handedAt);
+    static void noteTime(RSCmd *cmd, std::chrono::steady_clock::time_point handedAt);
 
     QSerialPort *port;
     int totalTimeout;

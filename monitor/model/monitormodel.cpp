@@ -2,9 +2,11 @@
 
 #include "monitor/alarmstatus.h"
 #include "monitor/cmonitor.h"
+#include "monitor/healthtext.h"
 #include "supervision/mcontroller.h"
 
 #include <QColor>
+#include <QDateTime>
 #include <QFont>
 
 MonitorModel::MonitorModel(MController *controller, QObject *parent)
@@ -43,6 +45,9 @@ QVariant MonitorModel::data(const QModelIndex &index, int role) const
         font.setItalic(true);
         return font;
     }
+    // The row's bus health, whichever cell the pointer rests on.
+    if (role == Qt::ToolTipRole)
+        return HealthText::summary(m->health, QDateTime::currentDateTime());
 
     switch (index.column()) {
     case SerialColumn:
