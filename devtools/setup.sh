@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 PACKAGES="build-essential cmake pkg-config
  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-multimedia-dev
  qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
+ qt6-httpserver-dev qt6-websockets-dev
  libgl-dev xvfb xauth pulseaudio pulseaudio-utils xdg-utils
  clang libclang-rt-14-dev llvm"
 

@@ -627,11 +627,18 @@ private slots:
                 ++pollsPerSecond[second];
         }
         qInfo() << "polls in a quiet second:" << quietPolls << "in each second of the flood:" << pollsPerSecond;
-        // The frames take at most a quarter of the line; a third of the
-        // quiet rate leaves room for a busy machine.
-        for (int s = 0; s < pollsPerSecond.size(); ++s)
-            QVERIFY2(pollsPerSecond.at(s) >= quietPolls / 3,
+        // The frames take at most a quarter of the line, so the flood as a
+        // whole keeps a third of the quiet rate. A single second may dip
+        // further while another test shares the two cores, but polling must
+        // never stop.
+        qsizetype floodPolls = 0;
+        for (int s = 0; s < pollsPerSecond.size(); ++s) {
+            floodPolls += pollsPerSecond.at(s);
+            QVERIFY2(pollsPerSecond.at(s) >= quietPolls / 10,
                      qPrintable(QStringLiteral("second %1: %2 polls").arg(s).arg(pollsPerSecond.at(s))));
+        }
+        QVERIFY2(floodPolls >= quietPolls * pollsPerSecond.size() / 3,
+                 qPrintable(QStringLiteral("%1 polls in %2 s").arg(floodPolls).arg(pollsPerSecond.size())));
 
         r.f.bus.clearTrace();
         r.send5(tsl5(0, 3, Red | Green, "AFTER"));
