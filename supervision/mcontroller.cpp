@@ -428,7 +428,9 @@ void MController::cmdAnalyzer(RSCmd *cmd)
     const quint8 code = cmd->code;
     const quint8 address = cmd->address;
     const bool ok = cmd->status == RSCmd::StatusOk;
+    const qint64 busTimeUs = cmd->busTimeUs;
     delete cmd;
+    emit exchangeTimed(code, address, ok, busTimeUs);
     emit exchangeFinished(code, address, ok);
 }
 

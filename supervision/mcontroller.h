@@ -89,6 +89,10 @@ signals:
     // and whether it succeeded. For those who pace their own traffic by the
     // bus's.
     void exchangeFinished(quint8 code, quint8 address, bool ok);
+    // The same exchange with its time on the bus in microseconds (-1 when
+    // it never reached the wire or waits for no reply), just before
+    // exchangeFinished: for those who count and time the traffic.
+    void exchangeTimed(quint8 code, quint8 address, bool ok, qint64 busTimeUs);
     // Every line of the event log as written to the file (time stamp
     // included, line end not), the rotation's closing and opening lines too.
     void eventLogged(const QString &line);
