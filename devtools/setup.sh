@@ -9,7 +9,8 @@ PACKAGES="build-essential cmake pkg-config
  qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
  qt6-httpserver-dev qt6-websockets-dev
  libgl-dev xvfb xauth pulseaudio pulseaudio-utils xdg-utils
- clang libclang-rt-14-dev llvm"
+ clang libclang-rt-14-dev llvm
+ chromium fonts-dejavu-core"
 
 missing=""
 for pkg in $PACKAGES; do
@@ -20,6 +21,15 @@ if [ -n "$missing" ]; then
     if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
     $SUDO apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing
+fi
+
+# The browser tests drive Debian's chromium through puppeteer-core, the one
+# tool that comes from npm; skipped where Node.js is not installed. No
+# browser is downloaded.
+if command -v node >/dev/null 2>&1 && command -v npm >/dev/null 2>&1; then
+    (cd tests/web && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund)
+else
+    echo "Node.js not found: the browser tests in tests/web will not run"
 fi
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
