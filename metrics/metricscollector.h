@@ -31,7 +31,8 @@ public:
     // Counts from now on; controller is not owned and must outlive this.
     explicit MetricsCollector(MController *controller, QObject *parent = nullptr);
 
-    // The whole exposition, "text/plain; version=0.0.4".
+    // The whole exposition, "text/plain; version=0.0.4". On the thread of
+    // the supervisor, as every reader of it.
     QByteArray text() const;
 
     static Kind kindOf(quint8 code);

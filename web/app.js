@@ -101,7 +101,10 @@
     clearTimeout(retryTimer);
     setConnected(false, 'Connecting…');
     try {
-      const [s, m, e] = await Promise.all([getJson('api/status'), getJson('api/monitors'), getJson('api/events')]);
+      const s = await getJson('api/status');
+      // Only the events the page keeps, not the controller's whole backlog.
+      const since = Math.max(0, (Number(s.lastEvent) || 0) - EventsKept);
+      const [m, e] = await Promise.all([getJson('api/monitors'), getJson('api/events?since=' + since)]);
       resync(s, m.monitors, e.events);
     } catch (error) {
       if (error instanceof AuthError) {
@@ -189,7 +192,7 @@
     if (!known)
       order.push(m.address);
     const placed = wall.dataset.layout === 'placed';
-    const hasPosition = !!m.position;
+    const hasPosition = !!positionOf(m);
     // A new tile or a moved one changes the layout; anything else only
     // the tile.
     if (!known || placed !== layoutIsPlaced() || hasPosition)
@@ -250,8 +253,15 @@
     }
   }
 
+  // A saved position, or null when there is none or it is not a pair of
+  // numbers.
+  function positionOf(m) {
+    const p = m && m.position;
+    return p && Number.isFinite(p.x) && Number.isFinite(p.y) ? p : null;
+  }
+
   function layoutIsPlaced() {
-    return order.some((a) => monitors.get(a) && monitors.get(a).position);
+    return order.some((a) => positionOf(monitors.get(a)));
   }
 
   function tileFor(address) {
@@ -353,13 +363,13 @@
   // Each monitor's cell in icon-grid units, the top left cell at 0,0; those
   // without a saved position follow in a row below the others.
   function placements() {
-    const positioned = order.map((a) => monitors.get(a).position).filter((p) => p);
+    const positioned = order.map((a) => positionOf(monitors.get(a))).filter((p) => p);
     const minX = Math.min(...positioned.map((p) => p.x));
     const minY = Math.min(...positioned.map((p) => p.y));
     let columns = 1;
     let rows = 1;
     const cells = order.map((a) => {
-      const p = monitors.get(a).position;
+      const p = positionOf(monitors.get(a));
       if (!p)
         return null;
       const c = { x: (p.x - minX) / IconCell, y: (p.y - minY) / IconCell };

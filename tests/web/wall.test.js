@@ -183,7 +183,8 @@ async function run(options) {
       if (reply[0] !== 'raised')
         throw new Error('expected "raised", got "' + reply.join(' ') + '"');
       const raisedAt = reply[1] ? Number(reply[1]) : Date.now();
-      await page.waitForSelector(selector + '[data-alarm="true"]', { timeout: options.alarmLimitMs + 5000, polling: 'mutation' });
+      await page.waitForSelector(selector + '[data-alarm="true"]', { timeout: options.alarmLimitMs + 5000 })
+        .catch(() => { throw new Error('monitor ' + options.alarm + ' never turned red'); });
       const latency = Date.now() - raisedAt;
       say('info alarm on ' + options.alarm + ' shown red after ' + latency + ' ms');
       if (latency > options.alarmLimitMs)
@@ -200,12 +201,14 @@ async function run(options) {
       if (reply !== 'restarted')
         throw new Error('expected "restarted", got "' + reply + '"');
       clock = Date.now();
-      await page.waitForFunction(() => window.__connectionChanges.includes('false'), { timeout: options.reconnectLimitMs, polling: 50 });
+      await page.waitForFunction(() => window.__connectionChanges.includes('false'), { timeout: options.reconnectLimitMs, polling: 50 })
+        .catch(() => { throw new Error('the page did not notice the restart within ' + options.reconnectLimitMs + ' ms'); });
       await waitForTiles(page, options.monitors, options.reconnectLimitMs);
       say('info reconnected and re-read ' + options.monitors.length + ' tiles ' + (Date.now() - clock) + ' ms after the restart');
       if (options.alarm) {
         const selector = '#wall .tile[data-address="' + options.alarm + '"][data-alarm="true"]';
-        await page.waitForSelector(selector, { timeout: 5000 });
+        await page.waitForSelector(selector, { timeout: 5000 })
+          .catch(() => { throw new Error('monitor ' + options.alarm + ' is no longer red after the restart'); });
       }
     }
 
