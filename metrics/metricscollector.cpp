@@ -23,7 +23,13 @@ const char *linkStateName(MController::LinkState state)
 MetricsCollector::MetricsCollector(MController *controller, QObject *parent)
     : QObject(parent), controller(controller)
 {
+    connect(controller, &MController::addressChanged, this, &MetricsCollector::noteProbe);
     connect(controller, &MController::exchangeTimed, this, &MetricsCollector::noteExchange);
+}
+
+void MetricsCollector::noteProbe(int address)
+{
+    probing = address;
 }
 
 MetricsCollector::Kind MetricsCollector::kindOf(quint8 code)
@@ -43,13 +49,17 @@ MetricsCollector::Kind MetricsCollector::kindOf(quint8 code)
 QString MetricsCollector::kindName(Kind kind)
 {
     static const std::array<const char *, KindCount> names = {
-        "poll", "proto", "alarm", "update", "query", "control", "umd", "other"};
+        "poll", "search", "proto", "alarm", "update", "query", "control", "umd", "other"};
     return QLatin1String(names[kind]);
 }
 
-void MetricsCollector::noteExchange(quint8 code, quint8, bool ok, qint64 busTimeUs)
+void MetricsCollector::noteExchange(quint8 code, quint8 address, bool ok, qint64 busTimeUs)
 {
-    const Kind kind = kindOf(code);
+    Kind kind = kindOf(code);
+    if (kind == Poll && probing && address == probing) {
+        kind = Search;
+        probing = 0;
+    }
     ++exchangeCount[kind];
     if (!ok)
         ++failureCount[kind];

@@ -19,8 +19,10 @@ class MetricsCollector : public QObject
 
 public:
     // The exchange kinds, one per command code the bus carries; Other for a
-    // code we do not send.
-    enum Kind { Poll, Proto, Alarm, Update, Query, Control, Umd, Other, KindCount };
+    // code we do not send. Search: a search's probe, a status poll of an
+    // address that may well be empty, counted apart so that a search's
+    // unanswered probes do not read as a failing bus.
+    enum Kind { Poll, Search, Proto, Alarm, Update, Query, Control, Umd, Other, KindCount };
 
     // The upper bounds of the exchange-time histogram, in seconds: a status
     // poll at 115200 baud takes well under a millisecond, a long query at
@@ -43,10 +45,15 @@ public:
     quint64 failures(Kind kind) const { return failureCount[kind]; }
 
 private slots:
+    void noteProbe(int address);
     void noteExchange(quint8 code, quint8 address, bool ok, qint64 busTimeUs);
 
 private:
     MController *controller;
+    // The address a search announced it probes next, until its exchange
+    // finishes; 0 when none. The announcement comes first, from the same
+    // thread.
+    int probing = 0;
     std::array<quint64, KindCount> exchangeCount{};
     std::array<quint64, KindCount> failureCount{};
     // Not cumulative here; the exposition sums them up.

@@ -231,8 +231,9 @@ struct LineCounts
 };
 
 // Each request in the trace with its kind; answered when a reply from its
-// address follows before the next request.
-LineCounts countLine(const QList<SimTraceEntry> &trace, int baud)
+// address follows before the next request. The first `probes` requests are
+// a search's, which runs before anything else.
+LineCounts countLine(const QList<SimTraceEntry> &trace, int baud, int probes = 0)
 {
     const auto byteTime = std::chrono::nanoseconds(baud ? (10'000'000'000LL + baud / 2) / baud : 0);
     LineCounts c;
@@ -252,7 +253,7 @@ LineCounts countLine(const QList<SimTraceEntry> &trace, int baud)
         if (e.kind == SimTraceEntry::Request) {
             close(false, trace.at(open < 0 ? i : open).end);
             open = i;
-            openKind = kindOfRequest(e.bytes);
+            openKind = probes-- > 0 ? QStringLiteral("search") : kindOfRequest(e.bytes);
             ++c.requests[openKind];
         } else if (e.kind == SimTraceEntry::Reply && open >= 0 && e.address == trace.at(open).address) {
             close(true, e.end);
@@ -342,7 +343,14 @@ private slots:
         QTest::qWait(500);
         freeze(f);
 
-        const LineCounts line = countLine(f.bus.trace(), 0);
+        // The search probes 1 to 8: the probe chosen before it was cancelled
+        // at the announcement of 8 still runs.
+        const LineCounts line = countLine(f.bus.trace(), 0, 8);
+        QList<quint8> probed;
+        for (const SimTraceEntry &e : f.bus.trace())
+            if (e.kind == SimTraceEntry::Request && probed.size() < 8)
+                probed << (kindOfRequest(e.bytes) == QLatin1String("poll") ? e.address : 0);
+        QCOMPARE(probed, QList<quint8>({1, 2, 3, 4, 5, 6, 7, 8}));
         const Scrape s = scrape(*collector);
         QVERIFY2(s.errors.isEmpty(), qPrintable(s.errors.join('\n')));
         int total = 0;
@@ -358,9 +366,10 @@ private slots:
             total += requests;
         }
         // Every kind of exchange this run was meant to make did happen.
-        for (const char *kind : {"poll", "alarm", "update", "query", "control", "umd"})
+        for (const char *kind : {"poll", "search", "alarm", "update", "query", "control", "umd"})
             QVERIFY2(line.requests.value(QLatin1String(kind)) > 0, kind);
         QVERIFY(line.unanswered.value(QStringLiteral("poll")) >= 10);
+        QCOMPARE(line.unanswered.value(QStringLiteral("search")), 5); // 1 to 4 and 8 are empty
         QCOMPARE(s.value(QStringLiteral("kc_bus_exchange_seconds_count")), double(total - line.requests.value(QStringLiteral("umd"))));
     }
 
