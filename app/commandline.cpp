@@ -156,9 +156,9 @@ std::optional<int> CommandLine::run(int &argc, char **argv)
 {
     const Command *command = nullptr;
     bool unknown = false;
-    for (int i = 1; i < argc && !command; ++i) {
+    for (int i = 1; i < argc; ++i) {
         for (const Command &candidate : commands) {
-            if (std::strcmp(argv[i], candidate.option) == 0)
+            if (!command && std::strcmp(argv[i], candidate.option) == 0)
                 command = &candidate;
         }
         unknown = unknown || isUnknownOption(argv[i]);
@@ -171,9 +171,14 @@ std::optional<int> CommandLine::run(int &argc, char **argv)
     QTextStream err(stderr);
     // Decoded as the system encodes file names, which argv alone is not.
     const QStringList arguments = QCoreApplication::arguments();
-    if (unknown || arguments.size() != 2 + command->operandCount
-        || arguments.at(1) != QLatin1String(command->option)) {
+    if (unknown) {
         writeUsage(err);
+        return Trouble;
+    }
+    // A command of ours with the wrong operands: its own line of the usage.
+    if (arguments.size() != 2 + command->operandCount || arguments.at(1) != QLatin1String(command->option)) {
+        err << "usage: " << programName() << ' ' << command->option
+            << (command->operandCount ? " " : "") << command->operands << Qt::endl;
         return Trouble;
     }
     return command->run(arguments.mid(2), out, err);
