@@ -72,12 +72,14 @@ struct Command {
 
 const Command commands[] = {
     {"--headless", "", 0,
-     "supervise the bus without a window: search at start, poll, log events,\n"
-     "take tally input; ends cleanly on SIGTERM or SIGINT",
+     "supervise the bus without a window: search at\n"
+     "start, poll, log events, take tally input; ends\n"
+     "cleanly on SIGTERM or SIGINT",
      runHeadless},
     {"--compare-inventory", "OLD NEW", 2,
-     "list what changed between two inventory exports (CSV or JSON); exit\n"
-     "code 0 no differences, 1 some, 2 trouble",
+     "list what changed between two inventory exports\n"
+     "(CSV or JSON); exit code 0 no differences,\n"
+     "1 some, 2 trouble",
      compareInventories},
     {"--help", "", 0, "print this text", printUsage},
     {"--version", "", 0, "print the version", printVersion},
