@@ -18,11 +18,18 @@ int main(int argc, char *argv[])
         Translations::splitExecutablePath(QCoreApplication::applicationFilePath());
     const QString locale = QLocale::system().name();
 
+    const QStringList directories = Translations::directories(
+        exe.directory, QStringLiteral(KC_DATA_RELDIR "/translations"));
     QTranslator appTranslator;
-    Translations::install(app, appTranslator, exe.baseName + QLatin1Char('_') + locale,
-                          exe.directory);
+    for (const QString &directory : directories) {
+        if (Translations::install(app, appTranslator, exe.baseName + QLatin1Char('_') + locale, directory))
+            break;
+    }
     QTranslator qtTranslator;
-    Translations::install(app, qtTranslator, QLatin1String("qt_") + locale, exe.directory);
+    for (const QString &directory : directories) {
+        if (Translations::install(app, qtTranslator, QLatin1String("qt_") + locale, directory))
+            break;
+    }
 
     MainWindow window;
     window.show();

@@ -26,4 +26,9 @@ bool install(QCoreApplication &app, QTranslator &translator, const QString &file
     return true;
 }
 
+QStringList directories(const QString &executableDirectory, const QString &installedRelative)
+{
+    return {executableDirectory, executableDirectory + QLatin1Char('/') + installedRelative};
+}
+
 } // namespace Translations

@@ -2,12 +2,14 @@
 #define TRANSLATIONS_H
 
 #include <QString>
+#include <QStringList>
 
 class QCoreApplication;
 class QTranslator;
 
-// Translation files sit next to the executable and are named after it:
-// "<base name>_<locale>.qm" for our texts, "qt_<locale>.qm" for Qt's own.
+// Translation files are named after the executable: "<base name>_<locale>.qm"
+// for our texts, "qt_<locale>.qm" for Qt's own. They sit next to it in the
+// build tree, and in the data directory of an installed tree.
 namespace Translations {
 
 struct ExecutablePath {
@@ -22,6 +24,11 @@ ExecutablePath splitExecutablePath(const QString &path);
 // only when that succeeds.
 bool install(QCoreApplication &app, QTranslator &translator, const QString &fileName,
              const QString &directory);
+
+// Where start-up looks, first match wins: the executable's directory, then
+// "<executable's directory>/<installedRelative>" (the installed tree's
+// translations directory, given relative to its bin directory).
+QStringList directories(const QString &executableDirectory, const QString &installedRelative);
 
 } // namespace Translations
 

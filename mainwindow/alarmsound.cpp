@@ -1,6 +1,8 @@
 #include "mainwindow/alarmsound.h"
 
 #include <QAudioDevice>
+#include <QCoreApplication>
+#include <QFile>
 #include <QAudioFormat>
 #include <QAudioSink>
 #include <QMediaDevices>
@@ -68,7 +70,11 @@ void AlarmSound::play()
 {
     if (output)
         return;
-    file.setFileName(QLatin1String(SoundFileName));
+    // The working directory's own sound first; else the installed one.
+    const QString installed = QCoreApplication::applicationDirPath()
+        + QStringLiteral("/" KC_DATA_RELDIR "/") + QLatin1String(SoundFileName);
+    file.setFileName(QFile::exists(QLatin1String(SoundFileName)) || !QFile::exists(installed)
+                         ? QLatin1String(SoundFileName) : installed);
     if (!file.openToPlay()) {
         qDebug("Audio file not found");
         return;

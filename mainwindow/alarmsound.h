@@ -10,7 +10,8 @@
 class QAudioFormat;
 class QAudioSink;
 
-// Plays "alarm.wav" from the working directory on the default audio output,
+// Plays "alarm.wav" from the working directory on the default audio output
+// (without one there, the installed tree's copy in its data directory),
 // raw as samples of one fixed format, one play at a time.
 //
 // Every play gets an output of its own, dropped when the play is over. One

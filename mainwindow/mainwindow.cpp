@@ -18,6 +18,7 @@
 #include "monitor/cmonitor.h"
 #include "monitor/model/monitormodel.h"
 #include "monitor/settingsfile.h"
+#include "monitor/startupsettings.h"
 #include "options/optiondlg.h"
 #include "protocol/controlkeys.h"
 #include "script/scriptrunner.h"
@@ -101,6 +102,11 @@ MainWindow::MainWindow(QWidget *parent)
     // Once the window runs, so that a port that cannot be bound is reported
     // over it rather than before it.
     QMetaObject::invokeMethod(this, &MainWindow::startTally, Qt::QueuedConnection);
+    // Also once the window runs, after the tally input: exactly F5, with
+    // its progress dialog over the window and its report of a port that
+    // cannot be opened.
+    if (StartupSettings::searchAtStart())
+        QMetaObject::invokeMethod(this, &MainWindow::doSearch, Qt::QueuedConnection);
 }
 
 MainWindow::~MainWindow() = default;

@@ -2,6 +2,7 @@
 
 #include "monitor/alarmsettings.h"
 #include "monitor/settingsfile.h"
+#include "monitor/startupsettings.h"
 #include "supervision/eventlog.h"
 #include "transport/serialsettings.h"
 
@@ -87,6 +88,15 @@ OptionDlg::OptionDlg(QWidget *parent)
     lostGrid->addWidget(lostPollBox, 0, 0);
     lostGrid->addWidget(lostPollSpin, 0, 1);
 
+    auto *startupGroup = new QGroupBox(tr("Start-up"));
+    auto *startupGrid = new QGridLayout(startupGroup);
+    searchAtStartBox = new QCheckBox(tr("Search the bus at start-up"));
+    searchAtStartBox->setObjectName(QStringLiteral("searchAtStartBox"));
+    searchAtStartBox->setToolTip(tr("Once the window is open, search the bus as File > Search (F5) does"));
+    searchAtStartBox->setChecked(StartupSettings::searchAtStart());
+    searchAtStartStored = StartupSettings::searchStored();
+    startupGrid->addWidget(searchAtStartBox, 0, 0);
+
     auto *okButton = new QPushButton(tr("OK"));
     okButton->setDefault(true);
     auto *cancelButton = new QPushButton(tr("Cancel"));
@@ -99,8 +109,9 @@ OptionDlg::OptionDlg(QWidget *parent)
     grid->addWidget(alarmGroup, 1, 0, 1, 6);
     grid->addWidget(toneGroup, 2, 0, 1, 6);
     grid->addWidget(lostGroup, 3, 0, 1, 6);
-    grid->addWidget(okButton, 4, 3);
-    grid->addWidget(cancelButton, 4, 5);
+    grid->addWidget(startupGroup, 4, 0, 1, 6);
+    grid->addWidget(okButton, 5, 3);
+    grid->addWidget(cancelButton, 5, 5);
 }
 
 OptionDlg::~OptionDlg() = default;
@@ -144,5 +155,7 @@ void OptionDlg::accept()
         SerialSettings::writeLostPoll(lostPollSpin->value());
     else if (lostPollStored)
         SerialSettings::writeLostPoll(0);
+    if (searchAtStartBox->isChecked() || searchAtStartStored)
+        StartupSettings::writeSearchAtStart(searchAtStartBox->isChecked());
     QDialog::accept();
 }

@@ -15,7 +15,7 @@ class QSpinBox;
 // The operator's options: where the event logs go, which alarm kinds count,
 // how the alarm tone plays and how long an acknowledgement silences it, and
 // how often a monitor that does not answer is
-// polled. Built from mc422.ini each time it is shown;
+// polled, and whether the window searches the bus at start-up. Built from mc422.ini each time it is shown;
 // only OK writes the file back.
 class OptionDlg : public QDialog
 {
@@ -41,6 +41,8 @@ private:
     QCheckBox *lostPollBox;
     QSpinBox *lostPollSpin;
     bool lostPollStored; // the key is in the file: unchecking stores 0
+    QCheckBox *searchAtStartBox;
+    bool searchAtStartStored; // the key is in the file: unchecking stores false
 };
 
 #endif // OPTIONDLG_H

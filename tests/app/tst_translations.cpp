@@ -41,6 +41,28 @@ private slots:
             QCoreApplication::removeTranslator(&translator);
         }
     }
+
+    // An installed tree keeps the catalogues in its data directory, not
+    // beside the executable: start-up looks beside it first, then there.
+    void installedTree()
+    {
+        QTemporaryDir tree;
+        QVERIFY(QDir(tree.path()).mkpath("bin") && QDir(tree.path()).mkpath("share/kc/translations"));
+        const QString built = qEnvironmentVariable("KC_BIN_DIR") + "/kelvaro-controller_de.qm";
+        QVERIFY(QFile::copy(built, tree.filePath("share/kc/translations/myapp_de.qm")));
+        const QStringList directories = Translations::directories(tree.filePath("bin"), "../share/kc/translations");
+        QCOMPARE(directories, QStringList({tree.filePath("bin"), tree.filePath("bin") + "/../share/kc/translations"}));
+        QTranslator translator;
+        QVERIFY(!Translations::install(*QCoreApplication::instance(), translator, "myapp_de", directories.at(0)));
+        QVERIFY(Translations::install(*QCoreApplication::instance(), translator, "myapp_de", directories.at(1)));
+        QVERIFY(QCoreApplication::translate("MainWindow", "Kelvaro Controller") != QLatin1String("Kelvaro Controller"));
+        QCoreApplication::removeTranslator(&translator);
+        // Beside the executable wins: the build tree.
+        QVERIFY(QFile::copy(built, tree.filePath("bin/myapp_de.qm")));
+        QTranslator first;
+        QVERIFY(Translations::install(*QCoreApplication::instance(), first, "myapp_de", directories.at(0)));
+        QCoreApplication::removeTranslator(&first);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTranslations)

@@ -351,6 +351,81 @@ private slots:
         QVERIFY2(labelWidth >= addressWidth && addressWidth > 0,
                  qPrintable(QStringLiteral("%1 < %2").arg(labelWidth).arg(addressWidth)));
     }
+
+    // With "Search the bus at start-up" on, the window searches once it
+    // runs, as F5 does: the progress dialog over the window, every address
+    // probed, the dialog closing by itself; a port that cannot open is
+    // reported in the same box. Off, or without the key, nothing is sent.
+    void searchAtStartUp_data()
+    {
+        QTest::addColumn<QString>("startup");
+        QTest::addColumn<bool>("searches");
+        QTest::newRow("no key") << QString() << false;
+        QTest::newRow("off") << QStringLiteral("[startup]\nsearch=false\n") << false;
+        QTest::newRow("on") << QStringLiteral("[startup]\nsearch=true\n") << true;
+    }
+    void searchAtStartUp()
+    {
+        QFETCH(QString, startup);
+        QFETCH(bool, searches);
+        MainWindowFixture f;
+        for (quint8 address : {10, 45, 100})
+            QVERIFY(f.bus.addMonitor(address));
+        f.writeSettings(startup, 20);
+        f.bus.clearTrace();
+
+        QString progressTitle;
+        int highest = 0;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (auto *dialog = qobject_cast<QProgressDialog *>(QApplication::activeModalWidget())) {
+                progressTitle = dialog->windowTitle();
+                highest = qMax(highest, dialog->value());
+            }
+        });
+        poll.start(5);
+        f.open();
+        QLabel *message = f.w("messageLabel");
+        const auto logText = [&] {
+            QFile log(f.controller()->logFileName());
+            return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+        };
+        if (!searches) {
+            QTest::qWait(1500);
+            QCOMPARE(f.bus.requestCount(), 0);
+            QCOMPARE(f.controller()->monitorCount(), 0);
+            QVERIFY(!logText().contains(QLatin1String("[SEARCH]")));
+            QCOMPARE(progressTitle, QString());
+            QCOMPARE(f.dir.readIni().contains("[startup]"), !startup.isEmpty());
+            return;
+        }
+        QVERIFY2(QTest::qWaitFor([&] { return logText().contains(QLatin1String("[SEARCH]: END - 3 FOUND")); }, 40000),
+                 qPrintable(logText() + QString::number(highest)));
+        QTRY_COMPARE(message->text(), QStringLiteral("Ready"));
+        QVERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(progressTitle, QStringLiteral("Searching monitors"));
+        QVERIFY(highest >= 100);
+        QCOMPARE(f.controller()->monitorCount(), 3);
+        QCOMPARE(logText().count(QLatin1String("[SEARCH]: START...")), 1);
+        // Polling goes on after it, as after F5.
+        const int polled = f.bus.monitor(45)->requests;
+        QTRY_VERIFY(f.bus.monitor(45)->requests > polled + 3);
+
+        // A port that cannot be opened: F5's box, over the window.
+        f.window.reset();
+        QVERIFY(f.dir.writeIni("[startup]\nsearch=true\n[serial]\nport=/nonexistent/ttyKV0\n"));
+        QString seen;
+        QTimer boxes;
+        QObject::connect(&boxes, &QTimer::timeout, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                seen += box->windowTitle() + '|' + box->text();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        boxes.start(5);
+        f.open();
+        QTRY_COMPARE(seen, QStringLiteral("Error|Can't open /nonexistent/ttyKV0"));
+    }
 };
 
 QTEST_MAIN(TestMainWindow)

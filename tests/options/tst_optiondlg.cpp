@@ -244,6 +244,46 @@ private slots:
         QTEST(settings.value("alarm/ackminutes", "absent").toString(), "stored");
         QCOMPARE(settings.value("alarm/tone").toInt(), 2);
     }
+
+    // The start-up search: shown as read (only "true" or "1" is on), stored
+    // once switched on or when the key was there; a file that never had the
+    // key, left off, stays byte for byte as it was.
+    void searchAtStart_data()
+    {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<bool>("set");
+        QTest::addColumn<QString>("stored");
+        const QByteArray base("[serial]\nport=COM3\n");
+        QTest::newRow("absent, left off") << base << false << false << "absent";
+        QTest::newRow("absent, switched on") << base << false << true << "true";
+        QTest::newRow("on, switched off") << base + "[startup]\nsearch=true\n" << true << false << "false";
+        QTest::newRow("1, kept") << base + "[startup]\nsearch=1\n" << true << true << "true";
+        QTest::newRow("TRUE, kept") << base + "[startup]\nsearch=TRUE\n" << true << true << "true";
+        QTest::newRow("a word reads as off") << base + "[startup]\nsearch=yes please\n" << false << false << "false";
+        QTest::newRow("empty reads as off") << base + "[startup]\nsearch=\n" << false << true << "true";
+    }
+    void searchAtStart()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(bool, set);
+        QVERIFY(work.writeIni(ini));
+        bool shown = !set;
+        QCOMPARE(exec([&](OptionDlg *dialog) {
+            auto *box = dialog->findChild<QCheckBox *>("searchAtStartBox");
+            QCOMPARE(box->text(), QStringLiteral("Search the bus at start-up"));
+            shown = box->isChecked();
+            if (box->isChecked() != set)
+                QTest::mouseClick(box, Qt::LeftButton);
+            ModalWatcher::click(dialog, "OK");
+        }), int(QDialog::Accepted));
+        QTEST(shown, "shown");
+        QSettings settings(work.iniPath(), QSettings::IniFormat);
+        QTEST(settings.value("startup/search", "absent").toString(), "stored");
+        QCOMPARE(settings.value("serial/port").toString(), QStringLiteral("COM3"));
+        if (!ini.contains("startup"))
+            QCOMPARE(work.readIni().contains("[startup]"), set);
+    }
 };
 
 QTEST_MAIN(TestOptionDlg)
