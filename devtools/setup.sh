@@ -25,8 +25,13 @@ if [ -n "$missing" ]; then
 fi
 
 # The browser tests drive Debian's chromium through puppeteer-core, the one
-# tool that comes from npm; skipped where Node.js is not installed. No
-# browser is downloaded.
+# tool that comes from npm. Node.js comes from Debian where none is installed
+# yet (a machine may carry a newer one of its own, which is kept). No browser
+# is downloaded.
+if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
+    if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends nodejs npm || true
+fi
 if command -v node >/dev/null 2>&1 && command -v npm >/dev/null 2>&1; then
     (cd tests/web && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund)
 else
