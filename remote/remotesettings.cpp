@@ -1,0 +1,50 @@
+#include "remote/remotesettings.h"
+
+#include "monitor/settingsfile.h"
+
+#include <QHostAddress>
+#include <QSettings>
+
+RemoteSettings RemoteSettings::read()
+{
+    QSettings settings = openSettings();
+    settings.beginGroup(QLatin1String(Group));
+    RemoteSettings s;
+    s.enabled = settings.value(QStringLiteral("enabled"), s.enabled).toBool();
+    s.bind = settings.value(QStringLiteral("bind"), s.bind).toString().trimmed();
+    bool ok = false;
+    const QString portText = settings.value(QStringLiteral("port"), s.port).toString().trimmed();
+    const int port = portText.toInt(&ok);
+    s.port = ok ? port : -1; // validate() names it
+    s.token = settings.value(QStringLiteral("token"), s.token).toString();
+    s.control = settings.value(QStringLiteral("control"), s.control).toBool();
+    s.openread = settings.value(QStringLiteral("openread"), s.openread).toBool();
+    return s;
+}
+
+void RemoteSettings::write() const
+{
+    QSettings settings = openSettings();
+    settings.beginGroup(QLatin1String(Group));
+    settings.setValue(QStringLiteral("enabled"), enabled);
+    settings.setValue(QStringLiteral("bind"), bind);
+    settings.setValue(QStringLiteral("port"), port);
+    settings.setValue(QStringLiteral("token"), token);
+    settings.setValue(QStringLiteral("control"), control);
+    settings.setValue(QStringLiteral("openread"), openread);
+}
+
+QStringList RemoteSettings::validate() const
+{
+    QStringList problems;
+    if (port < 1 || port > 65535)
+        problems << QStringLiteral("The port must be a number from 1 to 65535.");
+    QHostAddress address;
+    if (!address.setAddress(bind))
+        problems << QStringLiteral("The bind address \"%1\" is no IP address.").arg(bind);
+    if (control && token.isEmpty())
+        problems << QStringLiteral("Control needs a token: set one or switch control off.");
+    if (!openread && token.isEmpty())
+        problems << QStringLiteral("Reading with a token needs a token: set one or open reading.");
+    return problems;
+}
