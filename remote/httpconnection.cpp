@@ -20,6 +20,8 @@ HttpConnection::HttpConnection(QTcpSocket *s, Handler h, Upgrade u, QObject *par
     socket->setParent(this);
     socket->setReadBufferSize(ReadBufferBytes);
     timer.setSingleShot(true);
+    // A coarse timer may fire 5 % early: a time-out is a promise to the client.
+    timer.setTimerType(Qt::PreciseTimer);
     connect(&timer, &QTimer::timeout, this, &HttpConnection::timedOut);
     connect(socket, &QTcpSocket::readyRead, this, &HttpConnection::process);
     connect(socket, &QTcpSocket::bytesWritten, this, &HttpConnection::bytesWritten);

@@ -1,6 +1,8 @@
 #include "tests/remote/remoterig.h"
 
+#include <QEventLoop>
 #include <QTcpServer>
+#include <QTimer>
 
 #include <atomic>
 
@@ -55,15 +57,25 @@ QStringList RemoteRig::listen(RemoteSettings s)
     return failures;
 }
 
-void RemoteRig::offThread(const std::function<void()> &work)
+void RemoteRig::offThread(const std::function<void()> &work, const std::function<void()> &tick)
 {
     std::atomic<bool> done{false};
     std::thread worker([&] {
         work();
         done = true;
     });
-    while (!done)
-        QTest::qWait(1);
+    // A plain event loop, as the application runs one: QTest's waits sleep
+    // between turns and would hide a held-up loop.
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (tick)
+            tick();
+        if (done)
+            loop.quit();
+    });
+    poll.start(tick ? 10 : 1);
+    loop.exec();
     worker.join();
 }
 

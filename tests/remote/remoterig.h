@@ -39,8 +39,8 @@ public:
     QJsonObject getJson(const QByteArray &target);
 
     // Runs work on a thread of its own and keeps the event loop turning
-    // until it is done.
-    static void offThread(const std::function<void()> &work);
+    // until it is done, calling tick every 10 ms meanwhile if given.
+    static void offThread(const std::function<void()> &work, const std::function<void()> &tick = {});
     // A TCP port nobody listens on just now.
     static quint16 freePort();
 
