@@ -79,6 +79,26 @@ void RemoteRig::offThread(const std::function<void()> &work, const std::function
     worker.join();
 }
 
+bool RemoteRig::spinUntil(const std::function<bool()> &condition, int timeoutMs)
+{
+    if (condition())
+        return true;
+    QEventLoop loop;
+    QTimer check;
+    check.setTimerType(Qt::PreciseTimer);
+    bool held = false;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (condition()) {
+            held = true;
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    check.start(1);
+    loop.exec();
+    return held;
+}
+
 quint16 RemoteRig::freePort()
 {
     QTcpServer probe;

@@ -41,6 +41,10 @@ public:
     // Runs work on a thread of its own and keeps the event loop turning
     // until it is done, calling tick every 10 ms meanwhile if given.
     static void offThread(const std::function<void()> &work, const std::function<void()> &tick = {});
+    // Runs a plain event loop until the condition holds (checked every
+    // millisecond); false on time-out. Unlike QTest's waits, which sleep
+    // between turns, it lets every hop of a message take its real time.
+    static bool spinUntil(const std::function<bool()> &condition, int timeoutMs = 5000);
     // A TCP port nobody listens on just now.
     static quint16 freePort();
 
