@@ -20,6 +20,7 @@
 #include "monitor/settingsfile.h"
 #include "options/optiondlg.h"
 #include "protocol/controlkeys.h"
+#include "remote/remoteserver.h"
 #include "script/scriptrunner.h"
 #include "supervision/eventlog.h"
 #include "supervision/mcontroller.h"
@@ -101,6 +102,7 @@ MainWindow::MainWindow(QWidget *parent)
     // Once the window runs, so that a port that cannot be bound is reported
     // over it rather than before it.
     QMetaObject::invokeMethod(this, &MainWindow::startTally, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &MainWindow::startRemote, Qt::QueuedConnection);
 }
 
 MainWindow::~MainWindow() = default;
@@ -118,6 +120,8 @@ void MainWindow::createViews()
     model = new MonitorModel(controller, this);
     controller->setModel(model);
     tallyInput = new TallyInput(controller, this);
+    // Made with the supervisor, so that the event ids count every line.
+    remoteServer = new RemoteServer(controller, this);
 
     proxyModel = new QSortFilterProxyModel(this);
     proxyModel->setSourceModel(model);
@@ -579,6 +583,7 @@ void MainWindow::doOption()
         return;
     monitorWindow->setMonitor(monitorWindow->myMonitor());
     updateStatusBar();
+    startRemote();
 }
 
 void MainWindow::doAbout()
@@ -728,6 +733,23 @@ void MainWindow::startTally()
     if (!failures.isEmpty())
         QMessageBox::warning(this, tr("Tally input"),
                              tr("The tally input cannot listen here:\n%1\nEverything else goes on as before.")
+                                 .arg(failures.join(QLatin1Char('\n'))));
+}
+
+void MainWindow::startRemote()
+{
+    const RemoteSettings settings = RemoteSettings::read();
+    if (settings == remoteStarted && remoteServer->isOn() == settings.enabled)
+        return;
+    remoteStarted = settings;
+    if (!settings.enabled) {
+        remoteServer->stop();
+        return;
+    }
+    const QStringList failures = remoteServer->start(settings);
+    if (!failures.isEmpty())
+        QMessageBox::warning(this, tr("Remote"),
+                             tr("The remote wall and API cannot start:\n%1\nEverything else goes on as before.")
                                  .arg(failures.join(QLatin1Char('\n'))));
 }
 

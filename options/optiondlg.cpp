@@ -2,6 +2,7 @@
 
 #include "monitor/alarmsettings.h"
 #include "monitor/settingsfile.h"
+#include "options/remoteoptions.h"
 #include "supervision/eventlog.h"
 #include "transport/serialsettings.h"
 
@@ -13,6 +14,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
 
@@ -87,6 +89,9 @@ OptionDlg::OptionDlg(QWidget *parent)
     lostGrid->addWidget(lostPollBox, 0, 0);
     lostGrid->addWidget(lostPollSpin, 0, 1);
 
+    remoteRead = RemoteSettings::read();
+    remoteOptions = new RemoteOptions(remoteRead);
+
     auto *okButton = new QPushButton(tr("OK"));
     okButton->setDefault(true);
     auto *cancelButton = new QPushButton(tr("Cancel"));
@@ -99,8 +104,9 @@ OptionDlg::OptionDlg(QWidget *parent)
     grid->addWidget(alarmGroup, 1, 0, 1, 6);
     grid->addWidget(toneGroup, 2, 0, 1, 6);
     grid->addWidget(lostGroup, 3, 0, 1, 6);
-    grid->addWidget(okButton, 4, 3);
-    grid->addWidget(cancelButton, 4, 5);
+    grid->addWidget(remoteOptions, 4, 0, 1, 6);
+    grid->addWidget(okButton, 5, 3);
+    grid->addWidget(cancelButton, 5, 5);
 }
 
 OptionDlg::~OptionDlg() = default;
@@ -115,6 +121,16 @@ void OptionDlg::doChangeDir()
 
 void OptionDlg::accept()
 {
+    // A server that could not start is refused here, where it can be fixed.
+    const RemoteSettings remote = remoteOptions->settings();
+    const QStringList problems = remote.enabled ? remote.validate() : QStringList();
+    if (!problems.isEmpty()) {
+        QMessageBox::warning(this, tr("Remote"), problems.join(QLatin1Char('\n')));
+        return;
+    }
+    // A file that never had the group stays without it while nothing changes.
+    if (remote != remoteRead)
+        remote.write();
     {
         QSettings settings = openSettings();
         // An empty field keeps the directory in force rather than storing

@@ -48,3 +48,9 @@ QStringList RemoteSettings::validate() const
         problems << QStringLiteral("Reading with a token needs a token: set one or open reading.");
     return problems;
 }
+
+bool RemoteSettings::operator==(const RemoteSettings &o) const
+{
+    return enabled == o.enabled && bind == o.bind && port == o.port && token == o.token && control == o.control
+        && openread == o.openread;
+}

@@ -26,6 +26,9 @@ struct RemoteSettings
     void write() const;
     // What stops a server with these settings: an empty list when nothing.
     QStringList validate() const;
+
+    bool operator==(const RemoteSettings &other) const;
+    bool operator!=(const RemoteSettings &other) const { return !(*this == other); }
 };
 
 #endif // REMOTESETTINGS_H
