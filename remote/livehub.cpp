@@ -53,6 +53,10 @@ LiveHub::~LiveHub()
 
 void LiveHub::take(QTcpSocket *socket)
 {
+    // What the kernel holds for a client is out of sight of bytesToWrite():
+    // kept small, the bound on unsent data means what it says, and a
+    // client that stops reading is noticed soon.
+    socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, KernelSendBytes);
     server.handleConnection(socket);
 }
 

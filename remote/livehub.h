@@ -24,6 +24,8 @@ public:
     static constexpr int GatherMs = 5;
     // A client with more than this unsent is closed.
     static constexpr qint64 MaxUnsentBytes = 1 << 20;
+    // The kernel's send buffer of a client's connection.
+    static constexpr int KernelSendBytes = 64 * 1024;
     // Events of the hello message.
     static constexpr int HelloEvents = 50;
     // Events gathered between two pushes beyond this are left to

@@ -3,6 +3,7 @@
 // the supervisor's announcement to the client.
 #include "remote/livehub.h"
 #include "tests/remote/remoterig.h"
+#include "tests/support/sanitizerbuild.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -12,6 +13,10 @@
 #include <memory>
 
 namespace {
+
+// The push's bound; AddressSanitizer slows every hop in this one thread
+// (server and clients alike) a few times over.
+constexpr qint64 PushBoundNs = (addressSanitized() ? 150 : 50) * 1000000LL;
 
 const QByteArray Handshake = "GET /api/live%1 HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n"
                              "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
@@ -181,7 +186,7 @@ void TestRemoteLive::alarmReachesHundredClients()
                                             - announcedNs);
         qInfo("round %d: the alarm of monitor %d reached all 100 clients %.1f ms after the supervisor announced it",
               round + 1, address, slowest / 1e6);
-        QVERIFY2(slowest < 50 * 1000000LL, qPrintable(QString::number(slowest / 1e6)));
+        QVERIFY2(slowest < PushBoundNs, qPrintable(QString::number(slowest / 1e6)));
         QVERIFY(rig.f.bus.setAlarm(address, 0));
         QTRY_VERIFY(std::all_of(clients.begin(), clients.end(), [&](const auto &c) {
             return c->firstArrival([&](const QJsonObject &m) {
@@ -259,14 +264,14 @@ void TestRemoteLive::clientThatNeverReadsIsDropped()
     QElapsedTimer flood;
     flood.start();
     int droppedAt = -1;
-    while (flood.elapsed() < 20000 && (droppedAt < 0 || logged < droppedAt + 2000)) {
+    while (flood.elapsed() < 20000 && (droppedAt < 0 || logged < droppedAt + 600)) {
         for (int i = 0; i < 300; ++i)
             rig.f.controller->logMsg(QStringLiteral("[REMOTE]: %1 %2").arg(logged++).arg(filler));
         QTest::qWait(10);
         if (droppedAt < 0 && hub->clientCount() == 5)
             droppedAt = logged;
     }
-    QVERIFY2(droppedAt > 0, "the client that never reads is still served");
+    QVERIFY2(droppedAt > 0, qPrintable(QStringLiteral("the client that never reads is still served after %1 events").arg(logged)));
     qInfo("the client that never reads was dropped after %d events of about 200 bytes", droppedAt);
 
     // The others got everything, and once they have read it (they share
@@ -304,7 +309,7 @@ void TestRemoteLive::clientThatNeverReadsIsDropped()
         QCOMPARE(remoteEvents(*c), 1);
     }
     qInfo("the last line reached the 5 reading clients %.1f ms after the supervisor announced it", slowest / 1e6);
-    QVERIFY2(slowest < 50 * 1000000LL, qPrintable(QString::number(slowest / 1e6)));
+    QVERIFY2(slowest < PushBoundNs, qPrintable(QString::number(slowest / 1e6)));
     bool closed = false;
     RemoteRig::offThread([&] { closed = stuck.waitForClose(5000); });
     QVERIFY(closed);
