@@ -739,14 +739,14 @@ void MainWindow::startTally()
 void MainWindow::startRemote()
 {
     const RemoteSettings settings = RemoteSettings::read();
-    if (settings == remoteStarted && remoteServer->isOn() == settings.enabled)
+    QStringList failures = settings.unreadable;
+    if (failures.isEmpty() && settings == remoteStarted && remoteServer->isOn() == settings.enabled)
         return;
     remoteStarted = settings;
-    if (!settings.enabled) {
+    if (settings.enabled)
+        failures = remoteServer->start(settings);
+    else
         remoteServer->stop();
-        return;
-    }
-    const QStringList failures = remoteServer->start(settings);
     if (!failures.isEmpty())
         QMessageBox::warning(this, tr("Remote"),
                              tr("The remote wall and API cannot start:\n%1\nEverything else goes on as before.")

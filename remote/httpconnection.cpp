@@ -43,6 +43,22 @@ void HttpConnection::refuse(const HttpResponse &response)
 
 void HttpConnection::process()
 {
+    // A handler may run a nested event loop (a warning box the supervisor
+    // opens); the request in hand is finished first.
+    if (busy) {
+        missed = true;
+        return;
+    }
+    busy = true;
+    do {
+        missed = false;
+        processRequests();
+    } while (missed && (state == Head || state == Body));
+    busy = false;
+}
+
+void HttpConnection::processRequests()
+{
     while (state == Head || state == Body) {
         if (socket->bytesToWrite() > MaxUnsentBytes)
             return; // resumed by bytesWritten

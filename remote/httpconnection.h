@@ -51,6 +51,7 @@ private:
     enum State { Head, Body, Closing, Draining, Done };
 
     void process();
+    void processRequests();
     void respond(const HttpResponse &response, bool keepAlive);
     void fail(int status, const QString &text);
     void timedOut();
@@ -64,6 +65,8 @@ private:
     QTimer timer;
     State state = Head;
     bool requestStarted = false;
+    bool busy = false;
+    bool missed = false; // bytes arrived while busy
     HttpRequest request;
 };
 

@@ -5,20 +5,40 @@
 #include <QHostAddress>
 #include <QSettings>
 
+namespace {
+
+// "true" or "false" (also 1 and 0) as QSettings writes them; anything else
+// is named rather than read as true, as QVariant would.
+bool readBool(const QSettings &settings, const char *key, bool fallback, QStringList *unreadable)
+{
+    const QVariant value = settings.value(QLatin1String(key));
+    if (!value.isValid())
+        return fallback;
+    const QString text = value.toString().trimmed().toLower();
+    if (text == QLatin1String("true") || text == QLatin1String("1"))
+        return true;
+    if (text == QLatin1String("false") || text == QLatin1String("0"))
+        return false;
+    *unreadable << QStringLiteral("\"%1\" must be true or false, not \"%2\".").arg(QLatin1String(key), value.toString());
+    return fallback;
+}
+
+} // namespace
+
 RemoteSettings RemoteSettings::read()
 {
     QSettings settings = openSettings();
     settings.beginGroup(QLatin1String(Group));
     RemoteSettings s;
-    s.enabled = settings.value(QStringLiteral("enabled"), s.enabled).toBool();
+    s.enabled = readBool(settings, "enabled", s.enabled, &s.unreadable);
     s.bind = settings.value(QStringLiteral("bind"), s.bind).toString().trimmed();
     bool ok = false;
     const QString portText = settings.value(QStringLiteral("port"), s.port).toString().trimmed();
     const int port = portText.toInt(&ok);
     s.port = ok ? port : -1; // validate() names it
     s.token = settings.value(QStringLiteral("token"), s.token).toString();
-    s.control = settings.value(QStringLiteral("control"), s.control).toBool();
-    s.openread = settings.value(QStringLiteral("openread"), s.openread).toBool();
+    s.control = readBool(settings, "control", s.control, &s.unreadable);
+    s.openread = readBool(settings, "openread", s.openread, &s.unreadable);
     return s;
 }
 
@@ -36,7 +56,7 @@ void RemoteSettings::write() const
 
 QStringList RemoteSettings::validate() const
 {
-    QStringList problems;
+    QStringList problems = unreadable;
     if (port < 1 || port > 65535)
         problems << QStringLiteral("The port must be a number from 1 to 65535.");
     QHostAddress address;

@@ -18,6 +18,8 @@ struct RemoteSettings
     QString token;
     bool control = false;
     bool openread = true;
+    // What read() could not take, named for validate().
+    QStringList unreadable;
 
     // Missing keys read as their defaults; values that do not parse are kept
     // as read, so that validate() can name them.
@@ -27,6 +29,7 @@ struct RemoteSettings
     // What stops a server with these settings: an empty list when nothing.
     QStringList validate() const;
 
+    // The settings themselves, unreadable values aside.
     bool operator==(const RemoteSettings &other) const;
     bool operator!=(const RemoteSettings &other) const { return !(*this == other); }
 };

@@ -330,9 +330,13 @@ void TestRemoteApi::refusesToStart()
     QVERIFY(!rig.server->isOn());
 
     // From the settings file: bad values named.
-    QVERIFY(rig.f.dir.writeIni(rig.f.dir.readIni() + "\n[remote]\nenabled=true\nport=eighty\nbind=one.two\n"));
-    failures = RemoteSettings::read().validate();
-    QCOMPARE(failures, (QStringList{QStringLiteral("The port must be a number from 1 to 65535."),
+    QVERIFY(rig.f.dir.writeIni(rig.f.dir.readIni()
+                               + "\n[remote]\nenabled=yes\nport=eighty\nbind=one.two\ncontrol=false\nopenread=0\ntoken=t\n"));
+    const RemoteSettings read = RemoteSettings::read();
+    QVERIFY(!read.enabled && !read.control && !read.openread);
+    failures = read.validate();
+    QCOMPARE(failures, (QStringList{QStringLiteral("\"enabled\" must be true or false, not \"yes\"."),
+                                    QStringLiteral("The port must be a number from 1 to 65535."),
                                     QStringLiteral("The bind address \"one.two\" is no IP address.")}));
     QVERIFY(!RemoteSettings().enabled);
 }

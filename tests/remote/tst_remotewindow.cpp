@@ -21,6 +21,7 @@ class TestRemoteWindow : public QObject
 private slots:
     void offByDefault();
     void startsFromSettings();
+    void refusalInWarning_data();
     void refusalInWarning();
     void optionsGroup();
 };
@@ -56,8 +57,20 @@ void TestRemoteWindow::startsFromSettings()
     QCOMPARE(monitors.at(0).toObject().value("serial").toString(), QStringLiteral("KV0003"));
 }
 
+void TestRemoteWindow::refusalInWarning_data()
+{
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("control without token") << QStringLiteral("enabled=true\ncontrol=true")
+                                           << QStringLiteral("Control needs a token: set one or switch control off.");
+    QTest::newRow("unreadable switch") << QStringLiteral("enabled=yes")
+                                       << QStringLiteral("\"enabled\" must be true or false, not \"yes\".");
+}
+
 void TestRemoteWindow::refusalInWarning()
 {
+    QFETCH(QString, group);
+    QFETCH(QString, problem);
     MainWindowFixture f;
     const quint16 port = RemoteRig::freePort();
     QString text;
@@ -69,11 +82,10 @@ void TestRemoteWindow::refusalInWarning()
         box->accept();
         return true;
     });
-    QVERIFY(f.startWith({5}, QStringLiteral("[remote]\nenabled=true\ncontrol=true\nport=%1\n").arg(port)));
+    QVERIFY(f.startWith({5}, QStringLiteral("[remote]\n%1\nport=%2\n").arg(group).arg(port)));
     QTRY_VERIFY(!text.isEmpty());
-    QCOMPARE(text, QStringLiteral("The remote wall and API cannot start:\n"
-                                  "Control needs a token: set one or switch control off.\n"
-                                  "Everything else goes on as before."));
+    QCOMPARE(text, QStringLiteral("The remote wall and API cannot start:\n%1\n"
+                                  "Everything else goes on as before.").arg(problem));
     QVERIFY(!f.window->findChild<RemoteServer *>()->isOn());
     // Everything else goes on.
     QCOMPARE(f.table()->model()->rowCount(), 1);
