@@ -225,7 +225,6 @@ void TestRemoteLive::statusAndRemoval()
     }) >= 0);
 
     // A removal from the list, as the operator's.
-    rig.f.controller->transactionThread();
     CMonitor *three = nullptr;
     for (int i = 0; i < rig.f.controller->monitorCount(); ++i)
         if (rig.f.controller->monitorAt(i)->address == 3)
