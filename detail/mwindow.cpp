@@ -2,6 +2,7 @@
 
 #include "detail/robox.h"
 #include "monitor/alarmstatus.h"
+#include "monitor/functionnames.h"
 #include "monitor/healthtext.h"
 #include "protocol/controlkeys.h"
 #include "supervision/mcontroller.h"
@@ -22,41 +23,6 @@
 #include <utility>
 
 namespace {
-
-// Labels of the function indicators, by bit of CMonitor::functions. These
-// are the monitor's own menu names and stay untranslated.
-const QStringList functionNames = {
-    QStringLiteral("Zoom"),
-    QStringLiteral("Blue"),
-    QStringLiteral("Overscan"),
-    QStringLiteral("Sub Window"),
-    QStringLiteral("Pixel Mapping"),
-    QStringLiteral("Invert Screen"),
-    QStringLiteral("Mono"),
-    QStringLiteral("Cross Hatch"),
-    QStringLiteral("HV Delay"),
-    QStringLiteral("Measure(8Bit)"),
-    QStringLiteral("Measure(10Bit)"),
-    QStringLiteral("Lum Coloring"),
-    QStringLiteral("Focus"),
-    QStringLiteral("SD Aspect"),
-    QStringLiteral("Full Screen"),
-    QStringLiteral("Black Detail"),
-    QStringLiteral("Pixel Zoom"),
-    QStringLiteral("Split Screen"),
-    QStringLiteral("Still Frame"),
-    QStringLiteral("DSLR Zoom"),
-    QStringLiteral("Scopes/VU-Meters 1"),
-    QStringLiteral("Scopes/VU-Meters 2"),
-    QStringLiteral("Scopes/VU-Meters 3"),
-    QStringLiteral("Marker 1"),
-    QStringLiteral("Marker 2"),
-    QStringLiteral("Marker 3"),
-    QStringLiteral("Safety Broadcast"),
-    QStringLiteral("AFD"),
-    QStringLiteral("DESQUEEZE"),
-    QStringLiteral("CX Scale"),
-};
 
 // Indexed by CMonitor::Rotary.
 const std::array<const char *, CMonitor::RotaryCount> rotaryNames = {

@@ -15,12 +15,14 @@
 #include "tally/tallysettings.h"
 #include "monitor/alarmsettings.h"
 #include "monitor/alarmstatus.h"
+#include "metrics/metricscollector.h"
 #include "monitor/cmonitor.h"
 #include "monitor/model/monitormodel.h"
 #include "monitor/settingsfile.h"
 #include "monitor/startupsettings.h"
 #include "options/optiondlg.h"
 #include "protocol/controlkeys.h"
+#include "remote/remoteserver.h"
 #include "script/scriptrunner.h"
 #include "supervision/eventlog.h"
 #include "supervision/mcontroller.h"
@@ -102,6 +104,7 @@ MainWindow::MainWindow(QWidget *parent)
     // Once the window runs, so that a port that cannot be bound is reported
     // over it rather than before it.
     QMetaObject::invokeMethod(this, &MainWindow::startTally, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &MainWindow::startRemote, Qt::QueuedConnection);
     // Also once the window runs, after the tally input: exactly F5, with
     // its progress dialog over the window and its report of a port that
     // cannot be opened.
@@ -124,6 +127,11 @@ void MainWindow::createViews()
     model = new MonitorModel(controller, this);
     controller->setModel(model);
     tallyInput = new TallyInput(controller, this);
+    // Made with the supervisor, so that the event ids and the exchange
+    // counters count from the first line and the first exchange.
+    remoteServer = new RemoteServer(controller, this);
+    auto *metrics = new MetricsCollector(controller, this);
+    remoteServer->setMetricsSource([metrics] { return metrics->text(); });
 
     proxyModel = new QSortFilterProxyModel(this);
     proxyModel->setSourceModel(model);
@@ -585,6 +593,7 @@ void MainWindow::doOption()
         return;
     monitorWindow->setMonitor(monitorWindow->myMonitor());
     updateStatusBar();
+    startRemote();
 }
 
 void MainWindow::doAbout()
@@ -734,6 +743,23 @@ void MainWindow::startTally()
     if (!failures.isEmpty())
         QMessageBox::warning(this, tr("Tally input"),
                              tr("The tally input cannot listen here:\n%1\nEverything else goes on as before.")
+                                 .arg(failures.join(QLatin1Char('\n'))));
+}
+
+void MainWindow::startRemote()
+{
+    const RemoteSettings settings = RemoteSettings::read();
+    QStringList failures = settings.unreadable;
+    if (failures.isEmpty() && settings == remoteStarted && remoteServer->isOn() == settings.enabled)
+        return;
+    remoteStarted = settings;
+    if (settings.enabled)
+        failures = remoteServer->start(settings);
+    else
+        remoteServer->stop();
+    if (!failures.isEmpty())
+        QMessageBox::warning(this, tr("Remote"),
+                             tr("The remote wall and API cannot start:\n%1\nEverything else goes on as before.")
                                  .arg(failures.join(QLatin1Char('\n'))));
 }
 

@@ -1,6 +1,8 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "remote/remotesettings.h"
+
 #include <QList>
 #include <QMainWindow>
 #include <QModelIndex>
@@ -14,6 +16,7 @@ class MController;
 class MIconView;
 class MWindow;
 class MonitorModel;
+class RemoteServer;
 class TallyInput;
 class QAction;
 class QLabel;
@@ -80,6 +83,9 @@ private:
     // (Re)starts the tally input as the settings say; a listener that
     // cannot listen is named in a warning, and everything else goes on.
     void startTally();
+    // (Re)starts the remote wall and API when its settings changed; off,
+    // nothing listens. Failures in a warning; everything else goes on.
+    void startRemote();
     // Every listed monitor as it stands now, read under the monitor lock.
     Inventory currentInventory() const;
 
@@ -127,6 +133,8 @@ private:
     QTimer *alarmTimer = nullptr;
     AlarmSound *alarmSound = nullptr;
     TallyInput *tallyInput = nullptr;
+    RemoteServer *remoteServer = nullptr;
+    RemoteSettings remoteStarted; // what the server runs with; default: off
 };
 
 #endif // MAINWINDOW_H

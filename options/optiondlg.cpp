@@ -3,6 +3,7 @@
 #include "monitor/alarmsettings.h"
 #include "monitor/settingsfile.h"
 #include "monitor/startupsettings.h"
+#include "options/remoteoptions.h"
 #include "supervision/eventlog.h"
 #include "transport/serialsettings.h"
 
@@ -14,6 +15,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
 
@@ -96,6 +98,8 @@ OptionDlg::OptionDlg(QWidget *parent)
     searchAtStartBox->setChecked(StartupSettings::searchAtStart());
     searchAtStartStored = StartupSettings::searchStored();
     startupGrid->addWidget(searchAtStartBox, 0, 0);
+    remoteRead = RemoteSettings::read();
+    remoteOptions = new RemoteOptions(remoteRead);
 
     auto *okButton = new QPushButton(tr("OK"));
     okButton->setDefault(true);
@@ -110,8 +114,9 @@ OptionDlg::OptionDlg(QWidget *parent)
     grid->addWidget(toneGroup, 2, 0, 1, 6);
     grid->addWidget(lostGroup, 3, 0, 1, 6);
     grid->addWidget(startupGroup, 4, 0, 1, 6);
-    grid->addWidget(okButton, 5, 3);
-    grid->addWidget(cancelButton, 5, 5);
+    grid->addWidget(remoteOptions, 5, 0, 1, 6);
+    grid->addWidget(okButton, 6, 3);
+    grid->addWidget(cancelButton, 6, 5);
 }
 
 OptionDlg::~OptionDlg() = default;
@@ -126,6 +131,16 @@ void OptionDlg::doChangeDir()
 
 void OptionDlg::accept()
 {
+    // A server that could not start is refused here, where it can be fixed.
+    const RemoteSettings remote = remoteOptions->settings();
+    const QStringList problems = remote.enabled ? remote.validate() : QStringList();
+    if (!problems.isEmpty()) {
+        QMessageBox::warning(this, tr("Remote"), problems.join(QLatin1Char('\n')));
+        return;
+    }
+    // A file that never had the group stays without it while nothing changes.
+    if (remote != remoteRead)
+        remote.write();
     {
         QSettings settings = openSettings();
         // An empty field keeps the directory in force rather than storing

@@ -2,6 +2,7 @@
 #define OPTIONDLG_H
 
 #include "monitor/alarmkinds.h"
+#include "remote/remotesettings.h"
 
 #include <QDialog>
 
@@ -11,6 +12,7 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QSpinBox;
+class RemoteOptions;
 
 // The operator's options: where the event logs go, which alarm kinds count,
 // how the alarm tone plays and how long an acknowledgement silences it, and
@@ -43,6 +45,8 @@ private:
     bool lostPollStored; // the key is in the file: unchecking stores 0
     QCheckBox *searchAtStartBox;
     bool searchAtStartStored; // the key is in the file: unchecking stores false
+    RemoteOptions *remoteOptions;
+    RemoteSettings remoteRead; // as read: the group is written only when changed
 };
 
 #endif // OPTIONDLG_H

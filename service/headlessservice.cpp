@@ -1,5 +1,8 @@
 #include "service/headlessservice.h"
 
+#include "metrics/metricscollector.h"
+#include "remote/remoteserver.h"
+#include "remote/remotesettings.h"
 #include "supervision/mcontroller.h"
 #include "tally/tallyinput.h"
 #include "tally/tallysettings.h"
@@ -10,9 +13,11 @@
 
 HeadlessService::HeadlessService(QObject *parent)
     : QObject(parent), supervisor(new MController(this)), tally(new TallyInput(supervisor, this)),
+      remote(new RemoteServer(supervisor, this)), metrics(new MetricsCollector(supervisor, this)),
       retry(new QTimer(this))
 {
     supervisor->setObjectName(QStringLiteral("controller"));
+    remote->setMetricsSource([collector = metrics] { return collector->text(); });
     retry->setSingleShot(true);
     retry->setInterval(RetrySeconds * 1000);
     connect(retry, &QTimer::timeout, this, &HeadlessService::search);
@@ -30,7 +35,12 @@ HeadlessService::HeadlessService(QObject *parent)
 HeadlessService::~HeadlessService()
 {
     retry->stop();
-    // The tally input talks to the supervisor: it goes first.
+    // The tally input and the remote server talk to the supervisor: they go
+    // first.
+    delete remote;
+    remote = nullptr;
+    delete metrics;
+    metrics = nullptr;
     delete tally;
     tally = nullptr;
     delete supervisor;
@@ -44,8 +54,14 @@ void HeadlessService::start()
     for (const QString &failure : failures)
         qWarning("The tally input cannot listen here: %s", qPrintable(failure));
 
-    // The remote server starts here, once there is one: after the tally
-    // input, so that both listen before the first search begins.
+    // After the tally input, so that both listen before the first search
+    // begins. Off unless switched on; settings it refuses (control without
+    // a token, say) keep it off, and everything else runs on.
+    const RemoteSettings remoteSettings = RemoteSettings::read();
+    if (remoteSettings.enabled) {
+        for (const QString &failure : remote->start(remoteSettings))
+            qWarning("The remote wall and API cannot start: %s", qPrintable(failure));
+    }
 
     search();
 }

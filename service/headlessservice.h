@@ -4,15 +4,17 @@
 #include <QObject>
 
 class MController;
+class MetricsCollector;
+class RemoteServer;
 class QTimer;
 class TallyInput;
 
 // The controller as a service, without a window: the supervisor (with its
-// event log and link watch) and the tally input, both set up from the
-// working directory's mc422.ini as the window sets them up. It searches the
-// bus at start; a port that cannot be opened yet (an adapter that comes up
-// after the computer, after a power cut) is tried again every
-// RetrySeconds until the search can start.
+// event log and link watch), the tally input and the remote wall and API,
+// all set up from the working directory's mc422.ini as the window sets them
+// up. It searches the bus at start; a port that cannot be opened yet (an
+// adapter that comes up after the computer, after a power cut) is tried
+// again every RetrySeconds until the search can start.
 class HeadlessService : public QObject
 {
     Q_OBJECT
@@ -36,6 +38,8 @@ private slots:
 private:
     MController *supervisor;
     TallyInput *tally;
+    RemoteServer *remote;
+    MetricsCollector *metrics;
     QTimer *retry;
     bool openFailureReported = false;
 };
