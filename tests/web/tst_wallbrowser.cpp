@@ -74,6 +74,20 @@ private:
     std::unique_ptr<HelperProcess> process;
 };
 
+// How many searches the logs in dir report ended. The page may show the
+// tiles while a search still probes the empty addresses, but alarms are
+// only polled for after it.
+int searchesEnded(const QString &dir)
+{
+    int ended = 0;
+    for (const QFileInfo &log : QDir(dir).entryInfoList({QStringLiteral("mc_*.log")}, QDir::Files)) {
+        QFile file(log.filePath());
+        if (file.open(QIODevice::ReadOnly))
+            ended += int(file.readAll().count("[SEARCH]: END"));
+    }
+    return ended;
+}
+
 bool answersOn(quint16 port, int timeoutMs)
 {
     return QTest::qWaitFor([port] {
@@ -126,6 +140,7 @@ void TestWallBrowser::wall()
     Controller app(dir.path());
     QVERIFY(app.start());
     QVERIFY(answersOn(port, 20000 * Slow));
+    QVERIFY(QTest::qWaitFor([&] { return searchesEnded(dir.path()) == 1; }, 60000 * Slow));
 
     const QString artefacts = QStringLiteral(KC_WEB_ARTEFACT_DIR);
     QDir().mkpath(artefacts);
@@ -139,6 +154,7 @@ void TestWallBrowser::wall()
                          QStringLiteral("--monitors"), monitorList.join(QLatin1Char(',')),
                          QStringLiteral("--alarm"), QString::number(AlarmAddress),
                          QStringLiteral("--alarm-limit-ms"), QString::number(1000 * Slow),
+                         QStringLiteral("--answer-timeout-ms"), QString::number(60000 * Slow),
                          QStringLiteral("--screenshot"), artefacts + QStringLiteral("/wall.png"),
                          QStringLiteral("--phone-screenshot"), artefacts + QStringLiteral("/wall-phone.png")});
     QVERIFY2(browser.waitForStarted(10000), qPrintable(browser.errorString()));
@@ -167,6 +183,7 @@ void TestWallBrowser::wall()
                 QVERIFY(app.stop());
                 QVERIFY(app.start());
                 QVERIFY(answersOn(port, 20000 * Slow));
+                QVERIFY(QTest::qWaitFor([&] { return searchesEnded(dir.path()) == 2; }, 60000 * Slow));
                 restarted = true;
                 browser.write("restarted\n");
             } else if (line == QLatin1String("pass") || line.startsWith(QLatin1String("fail"))) {
