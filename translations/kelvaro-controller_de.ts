@@ -117,7 +117,7 @@ Jetzt: der Bus an %4</translation>
     </message>
     <message>
         <source>&quot;exported&quot; is not a time stamp</source>
-        <translation>"exported" ist kein Zeitstempel</translation>
+        <translation>&quot;exported&quot; ist kein Zeitstempel</translation>
     </message>
     <message>
         <source>another export&apos;s time stamp, port or version than the rows before</source>
@@ -129,11 +129,11 @@ Jetzt: der Bus an %4</translation>
     </message>
     <message>
         <source>the address &quot;%1&quot; is not a number</source>
-        <translation>die Adresse "%1" ist keine Zahl</translation>
+        <translation>die Adresse &quot;%1&quot; ist keine Zahl</translation>
     </message>
     <message>
         <source>&quot;last_good_reply&quot; is not a time stamp</source>
-        <translation>"last_good_reply" ist kein Zeitstempel</translation>
+        <translation>&quot;last_good_reply&quot; ist kein Zeitstempel</translation>
     </message>
     <message>
         <source>a health figure is not a whole number</source>
@@ -191,7 +191,7 @@ Jetzt: der Bus an %4</translation>
     </message>
     <message>
         <source>%1&quot;%2&quot; %3</source>
-        <translation>%1"%2" %3</translation>
+        <translation>%1&quot;%2&quot; %3</translation>
     </message>
     <message>
         <source>not an inventory: no valid JSON (%1 at byte %2)</source>
@@ -199,7 +199,7 @@ Jetzt: der Bus an %4</translation>
     </message>
     <message>
         <source>not an inventory: JSON without &quot;%1&quot;: &quot;%2&quot;</source>
-        <translation>kein Inventar: JSON ohne "%1": "%2"</translation>
+        <translation>kein Inventar: JSON ohne &quot;%1&quot;: &quot;%2&quot;</translation>
     </message>
     <message>
         <source>inventory format version %1 is newer than this program reads (%2)</source>
@@ -207,7 +207,7 @@ Jetzt: der Bus an %4</translation>
     </message>
     <message>
         <source>&quot;%1&quot; is not a list</source>
-        <translation>"%1" ist keine Liste</translation>
+        <translation>&quot;%1&quot; ist keine Liste</translation>
     </message>
     <message>
         <source>monitor %1: </source>
@@ -698,6 +698,18 @@ Everything else goes on as before.</source>
 %1
 Alles andere läuft weiter wie bisher.</translation>
     </message>
+    <message>
+        <source>Remote</source>
+        <translation>Fernzugriff</translation>
+    </message>
+    <message>
+        <source>The remote wall and API cannot start:
+%1
+Everything else goes on as before.</source>
+        <translation>Fernansicht und API können nicht starten:
+%1
+Alles andere läuft weiter wie bisher.</translation>
+    </message>
 </context>
 <context>
     <name>MonitorModel</name>
@@ -840,6 +852,22 @@ Alles andere läuft weiter wie bisher.</translation>
         <source> seconds</source>
         <translation> Sekunden</translation>
     </message>
+    <message>
+        <source>Start-up</source>
+        <translation>Programmstart</translation>
+    </message>
+    <message>
+        <source>Search the bus at start-up</source>
+        <translation>Bus beim Programmstart durchsuchen</translation>
+    </message>
+    <message>
+        <source>Once the window is open, search the bus as File &gt; Search (F5) does</source>
+        <translation>Sobald das Fenster offen ist, den Bus durchsuchen wie Datei &gt; Suchen (F5)</translation>
+    </message>
+    <message>
+        <source>Remote</source>
+        <translation>Fernzugriff</translation>
+    </message>
 </context>
 <context>
     <name>RSThread</name>
@@ -850,6 +878,49 @@ Alles andere läuft weiter wie bisher.</translation>
     <message>
         <source>Can&apos;t open</source>
         <translation>Öffnen nicht möglich:</translation>
+    </message>
+</context>
+<context>
+    <name>RemoteOptions</name>
+    <message>
+        <source>Remote</source>
+        <translation>Fernzugriff</translation>
+    </message>
+    <message>
+        <source>Serve the remote wall and API</source>
+        <translation>Fernansicht und API bereitstellen</translation>
+    </message>
+    <message>
+        <source>A web page and a JSON interface over HTTP with the monitors&apos; state</source>
+        <translation>Eine Webseite und eine JSON-Schnittstelle über HTTP mit dem Zustand der Monitore</translation>
+    </message>
+    <message>
+        <source>The address to listen on: 127.0.0.1 for this computer only, 0.0.0.0 for every network</source>
+        <translation>Die Adresse, auf der gehört wird: 127.0.0.1 nur für diesen Rechner, 0.0.0.0 für jedes Netz</translation>
+    </message>
+    <message>
+        <source>Clients send it as &quot;Authorization: Bearer &lt;token&gt;&quot;</source>
+        <translation>Clients senden es als &quot;Authorization: Bearer &lt;token&gt;&quot;</translation>
+    </message>
+    <message>
+        <source>Allow control (needs a token)</source>
+        <translation>Steuerung erlauben (braucht ein Token)</translation>
+    </message>
+    <message>
+        <source>Reading without a token</source>
+        <translation>Lesen ohne Token</translation>
+    </message>
+    <message>
+        <source>Address</source>
+        <translation>Adresse</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>Token</source>
+        <translation>Token</translation>
     </message>
 </context>
 <context>
@@ -1014,7 +1085,7 @@ Alles andere läuft weiter wie bisher.</translation>
     </message>
     <message>
         <source>&quot;%1&quot; is no address to listen on. Use 127.0.0.1 for this computer only, or 0.0.0.0 for every network.</source>
-        <translation>"%1" ist keine Empfangsadresse. 127.0.0.1 für nur diesen Rechner oder 0.0.0.0 für jedes Netz verwenden.</translation>
+        <translation>&quot;%1&quot; ist keine Empfangsadresse. 127.0.0.1 für nur diesen Rechner oder 0.0.0.0 für jedes Netz verwenden.</translation>
     </message>
 </context>
 </TS>
