@@ -46,7 +46,7 @@ fi
 # Dependencies: the Qt runtime by package name, found by dpkg-shlibdeps.
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6serialport6 libqt6multimedia6 libc6; do
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6serialport6 libqt6multimedia6 libqt6websockets6 libc6; do
     echo "$depends" | grep -q "\b$lib\b" || fail "Depends lacks $lib"
 done
 [ "$(dpkg-deb -f "$deb" Package)" = kelvaro-controller ] || fail "package name"
@@ -86,7 +86,8 @@ sim_pid=$!
 i=0
 while [ ! -e "$work/bus" ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
 [ -e "$work/bus" ] || fail "the simulator made no device"
-printf '[serial]\nport=%s\ntotaltimeout=20\n' "$work/bus" >"$work/mc422.ini"
+port=$((20000 + $$ % 20000))
+printf '[serial]\nport=%s\ntotaltimeout=20\n\n[remote]\nenabled=true\nport=%s\n' "$work/bus" "$port" >"$work/mc422.ini"
 
 # As the unit runs it: nothing to show a window on, no sound server.
 (cd "$work" && exec env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u PULSE_SERVER \
@@ -108,6 +109,12 @@ sleep 3
 after=$(polls)
 [ $((after - before)) -ge 50 ] || fail "monitor 1 polled $((after - before)) times in 3 s"
 echo "headless: 12 monitors found, monitor 1 polled $((after - before)) times in 3 s"
+
+# The remote wall, built into the installed executable.
+curl -fsS "http://127.0.0.1:$port/api/status" | grep -q "\"version\":\"$version\"" || fail "GET /api/status"
+curl -fsS "http://127.0.0.1:$port/" | grep -q '<title>Kelvaro Controller</title>' || fail "GET / (the page)"
+curl -fsS "http://127.0.0.1:$port/metrics" | grep -q '^kc_monitors 12$' || fail "GET /metrics"
+echo "headless: the page, /api/status and /metrics served on port $port"
 
 kill -TERM "$kc_pid"
 code=0

@@ -9,7 +9,7 @@ PACKAGES="build-essential cmake pkg-config
  qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
  qt6-httpserver-dev qt6-websockets-dev
  libgl-dev xvfb xauth pulseaudio pulseaudio-utils xdg-utils
- dpkg-dev file
+ dpkg-dev file curl
  clang libclang-rt-14-dev llvm
  chromium fonts-dejavu-core"
 

@@ -112,11 +112,12 @@ OptionDlg::OptionDlg(QWidget *parent)
     grid->addWidget(dirGroup, 0, 0, 1, 6);
     grid->addWidget(alarmGroup, 1, 0, 1, 6);
     grid->addWidget(toneGroup, 2, 0, 1, 6);
-    grid->addWidget(lostGroup, 3, 0, 1, 6);
-    grid->addWidget(startupGroup, 4, 0, 1, 6);
-    grid->addWidget(remoteOptions, 5, 0, 1, 6);
-    grid->addWidget(okButton, 6, 3);
-    grid->addWidget(cancelButton, 6, 5);
+    // Side by side: the dialog must still fit a small screen.
+    grid->addWidget(lostGroup, 3, 0, 1, 3);
+    grid->addWidget(startupGroup, 3, 3, 1, 3);
+    grid->addWidget(remoteOptions, 4, 0, 1, 6);
+    grid->addWidget(okButton, 5, 3);
+    grid->addWidget(cancelButton, 5, 5);
 }
 
 OptionDlg::~OptionDlg() = default;

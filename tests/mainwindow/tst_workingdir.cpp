@@ -62,7 +62,9 @@ QByteArray junk(int size, quint32 seed)
     return bytes;
 }
 
-const QString defaultChecks = QStringLiteral("Audio mute alarm,Black field alarm,Blue field alarm,Link");
+// The remote server's group keeps its defaults too: off, reading open.
+const QString defaultChecks =
+    QStringLiteral("Audio mute alarm,Black field alarm,Blue field alarm,Link,Reading without a token");
 
 } // namespace
 
@@ -86,7 +88,7 @@ private slots:
             << QByteArray("pos=@Point(nonsense)\nsize=@Size(1000 x)\ncenterview=sideways\n"
                           "[detailview]\nisfloat=maybe\nisvisible=\n"
                           "[alarm]\nblue=\nnosignal=17\ntone=loud\n[log]\nlogpath=\nlogsize=huge\n")
-            << "WD|Audio mute alarm,Black field alarm,Link,No signal alarm|Once" << QSize(1000, -1) << true
+            << "WD|Audio mute alarm,Black field alarm,Link,No signal alarm,Reading without a token|Once" << QSize(1000, -1) << true
             << false;
         QTest::newRow("binary junk") << junk(4096, 422) << "WD|" + defaultChecks + "|Once" << QSize(800, 600)
                                      << false << true;
