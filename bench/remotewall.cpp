@@ -33,6 +33,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <QWebSocket>
@@ -357,9 +358,29 @@ int main(int argc, char *argv[])
         addresses << quint8(address);
     std::printf("Searching %d simulated monitors at %d baud...\n", Monitors, Baud);
     std::fflush(stdout);
-    if (!f.startWith(addresses, 100))
-        qFatal("the monitors were not found and read out");
+    // As SupervisionFixture::startWith, with the time a read-out of 126
+    // monitors takes at this speed.
+    for (quint8 address : addresses)
+        if (!f.bus.addMonitor(SupervisionFixture::monitorState(address)))
+            qFatal("the simulator refused monitor %d", address);
+    f.writeSettings(QString(), 100);
+    f.createController();
     MController &controller = *f.controller;
+    QObject::connect(&controller, &MController::addressChanged, &controller, [&](int addr) {
+        if (addr == Monitors + 1)
+            controller.stopSearch();
+    });
+    controller.startSearch();
+    const bool readOut = QTest::qWaitFor([&] {
+        if (controller.monitorCount() < Monitors)
+            return false;
+        for (int i = 0; i < Monitors; ++i)
+            if (controller.monitorAt(i)->pendingQueries || controller.monitorAt(i)->serialNumber.isEmpty())
+                return false;
+        return true;
+    }, 180000);
+    if (!readOut)
+        qFatal("the monitors were not found and read out");
 
     clockid_t workerClock{};
     std::atomic<bool> haveWorkerClock{false};
