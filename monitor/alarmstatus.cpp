@@ -92,6 +92,37 @@ bool hasAlarm(const CMonitor &m, const AlarmSettings::Enables &enabled)
     return false;
 }
 
+namespace {
+
+QColor colorOf(int code)
+{
+    switch (code) {
+    case StatusAlarm: return QColor(Qt::red);
+    case StatusPowerOff: return QColor(Qt::gray);
+    case StatusZombie: return QColor(Qt::yellow);
+    default: return QColor(Qt::green);
+    }
+}
+
+template <typename AlarmTest>
+QString textOf(int code, AlarmTest test)
+{
+    switch (code) {
+    case StatusZombie: return QStringLiteral("ZOMBIE");
+    case StatusPowerOff: return QStringLiteral("POWER OFF");
+    case StatusNormal: return QStringLiteral("NORMAL");
+    default: break;
+    }
+    QString text = QStringLiteral("ALARM<");
+    for (int kind = 0; kind < AlarmKinds::KindCount; ++kind) {
+        if (test(Kind(kind)))
+            text += QLatin1String(kinds[kind].tag);
+    }
+    return text + QLatin1Char('>');
+}
+
+} // namespace
+
 int statusCode(const CMonitor &m)
 {
     if (m.state & CMonitor::StateZombie)
@@ -101,30 +132,33 @@ int statusCode(const CMonitor &m)
     return hasAlarm(m) ? StatusAlarm : StatusNormal;
 }
 
+int statusCode(const CMonitor &m, const AlarmSettings::Enables &enabled)
+{
+    if (m.state & CMonitor::StateZombie)
+        return StatusZombie;
+    if (!(m.state & CMonitor::StatePower))
+        return StatusPowerOff;
+    return hasAlarm(m, enabled) ? StatusAlarm : StatusNormal;
+}
+
 QColor statusColor(const CMonitor &m)
 {
-    switch (statusCode(m)) {
-    case StatusAlarm: return QColor(Qt::red);
-    case StatusPowerOff: return QColor(Qt::gray);
-    case StatusZombie: return QColor(Qt::yellow);
-    default: return QColor(Qt::green);
-    }
+    return colorOf(statusCode(m));
+}
+
+QColor statusColor(const CMonitor &m, const AlarmSettings::Enables &enabled)
+{
+    return colorOf(statusCode(m, enabled));
 }
 
 QString statusText(const CMonitor &m)
 {
-    switch (statusCode(m)) {
-    case StatusZombie: return QStringLiteral("ZOMBIE");
-    case StatusPowerOff: return QStringLiteral("POWER OFF");
-    case StatusNormal: return QStringLiteral("NORMAL");
-    default: break;
-    }
-    QString text = QStringLiteral("ALARM<");
-    for (int kind = 0; kind < AlarmKinds::KindCount; ++kind) {
-        if (alarmTest(m, Kind(kind)))
-            text += QLatin1String(kinds[kind].tag);
-    }
-    return text + QLatin1Char('>');
+    return textOf(statusCode(m), [&m](Kind kind) { return alarmTest(m, kind); });
+}
+
+QString statusText(const CMonitor &m, const AlarmSettings::Enables &enabled)
+{
+    return textOf(statusCode(m, enabled), [&](Kind kind) { return alarmTest(m, kind, enabled); });
 }
 
 QPixmap statusImage(const CMonitor &m)

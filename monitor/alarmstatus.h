@@ -37,6 +37,10 @@ bool hasAlarm(const CMonitor &m, const AlarmSettings::Enables &enabled);
 int statusCode(const CMonitor &m);
 QColor statusColor(const CMonitor &m);
 QString statusText(const CMonitor &m);
+// The same with the enables read beforehand, for many monitors at a time.
+int statusCode(const CMonitor &m, const AlarmSettings::Enables &enabled);
+QColor statusColor(const CMonitor &m, const AlarmSettings::Enables &enabled);
+QString statusText(const CMonitor &m, const AlarmSettings::Enables &enabled);
 // 96 x 32: the icons of the active alarms left to right, else a power icon.
 QPixmap statusImage(const CMonitor &m);
 // The same with a tick in its lower right corner: alarms the operator has

@@ -49,29 +49,14 @@ QJsonObject MonitorJson::toJson(const CMonitor &m, const Context &c)
 {
     // The alarm tests of the views, with the enables read once by the caller.
     QJsonArray alarms;
-    bool alarming = false;
-    QString status;
-    switch (statusCode(m)) {
-    case StatusZombie: status = QStringLiteral("ZOMBIE"); break;
-    case StatusPowerOff: status = QStringLiteral("POWER OFF"); break;
-    case StatusNormal: status = QStringLiteral("NORMAL"); break;
-    default: status = QStringLiteral("ALARM<"); break;
-    }
     for (int kind = 0; kind < AlarmKinds::KindCount; ++kind) {
-        if (!alarmTest(m, AlarmKinds::Kind(kind), c.enabled))
-            continue;
-        alarms.append(kindName(AlarmKinds::Kind(kind)));
-        alarming = true;
-        if (statusCode(m) == StatusAlarm)
-            status += QLatin1String(AlarmKinds::kinds[kind].tag);
+        if (alarmTest(m, AlarmKinds::Kind(kind), c.enabled))
+            alarms.append(kindName(AlarmKinds::Kind(kind)));
     }
-    if (statusCode(m) == StatusAlarm)
-        status += QLatin1Char('>');
+    const bool alarming = !alarms.isEmpty();
+    const QString status = statusText(m, c.enabled);
+    const QColor colour = statusColor(m, c.enabled);
     const bool zombie = m.state & CMonitor::StateZombie;
-    const QColor colour = statusCode(m) == StatusAlarm ? QColor(Qt::red)
-        : statusCode(m) == StatusPowerOff             ? QColor(Qt::gray)
-        : statusCode(m) == StatusZombie               ? QColor(Qt::yellow)
-                                                      : QColor(Qt::green);
 
     QJsonObject o;
     o.insert(QStringLiteral("address"), int(m.address));
